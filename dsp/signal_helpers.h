@@ -1,0 +1,31 @@
+// Signal helpers shared by several effects.
+#pragma once
+
+namespace dsp {
+
+// Approximately normal noise from twelve uniform draws of the run's random
+// generator, summed in single precision (rounded after every addition).
+// Never further than 6 * sqrt(variance) from the mean.
+double GaussianNoise(float mean, float variance);
+
+// A smoothed level in decibels: acc = s*s*cNew + acc*cOld on the
+// normalised sample, reported as 10*log10(acc + 1e-9).
+class LevelFollower {
+public:
+    LevelFollower(double cOld, double cNew, double P) : cOld_(cOld), cNew_(cNew), P_(P) {}
+    double Update(double x);
+
+private:
+    double cOld_;
+    double cNew_;
+    double P_;
+    double acc_ = 0.0;
+};
+
+// Per-effect follower coefficients; cNew is 1 - cOld as computed in double.
+constexpr double kAlienatorLevelOld = 0.95;
+constexpr double kAlienatorLevelNew = 0.050000000000000044;
+constexpr double kCommunicatorLevelOld = 0.99;
+constexpr double kCommunicatorLevelNew = 0.010000000000000009;
+
+}  // namespace dsp

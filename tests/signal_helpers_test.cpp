@@ -1,0 +1,61 @@
+// Gaussian noise and the level follower, against values worked out here
+// from their definitions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "dsp/signal_helpers.h"
+#include "platform/random.h"
+
+namespace {
+
+TEST(GaussianNoiseTest, SumsTwelveDrawsInSinglePrecision) {
+    platform::SeedRandom(1);
+    const int draws[12] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464, 5705, 28145};
+    float sum = 0.0f;
+    for (int r : draws) sum = static_cast<float>(sum + r * 3.051850947599719e-05);
+    const double expected = 3.0 + std::sqrt(2.0) * (static_cast<double>(sum) - 6.0);
+    EXPECT_EQ(dsp::GaussianNoise(3.0f, 2.0f), expected);
+    EXPECT_EQ(platform::Random(), 23281);  // exactly twelve draws were used
+}
+
+TEST(GaussianNoiseTest, StaysWithinSixDeviations) {
+    platform::SeedRandom(99);
+    for (int i = 0; i < 20000; ++i) {
+        const double unit = dsp::GaussianNoise(0.0f, 1.0f);
+        ASSERT_LE(std::fabs(unit), 6.0);
+        const double wide = dsp::GaussianNoise(3.0f, 2.0f);
+        ASSERT_LE(std::fabs(wide - 3.0), 6.0 * std::sqrt(2.0) + 1e-12);
+    }
+}
+
+TEST(LevelFollowerTest, SilenceSitsAtTheFloor) {
+    dsp::LevelFollower follower(dsp::kAlienatorLevelOld, dsp::kAlienatorLevelNew, 65536.0);
+    EXPECT_DOUBLE_EQ(follower.Update(0), -90.0);
+    EXPECT_DOUBLE_EQ(follower.Update(0), -90.0);
+}
+
+TEST(LevelFollowerTest, QuarterScaleApproachesMinusTwelveDecibelsFromBelow) {
+    dsp::LevelFollower follower(dsp::kAlienatorLevelOld, dsp::kAlienatorLevelNew, 65536.0);
+    const double target = 10.0 * std::log10(0.0625);
+    double previous = -1000.0;
+    double level = 0.0;
+    for (int i = 0; i < 2000; ++i) {
+        level = follower.Update(16384);
+        ASSERT_GE(level, previous);
+        ASSERT_LT(level, target + 1e-6);
+        previous = level;
+    }
+    EXPECT_NEAR(level, target, 1e-6);
+}
+
+TEST(LevelFollowerTest, FirstStepFollowsTheFormula) {
+    dsp::LevelFollower follower(dsp::kCommunicatorLevelOld, dsp::kCommunicatorLevelNew, 65536.0);
+    const double s = 1000.0 * (1.0 / 65536.0);
+    const double acc1 = (s * s) * 0.010000000000000009 + 0.0 * 0.99;
+    EXPECT_EQ(follower.Update(1000), 10.0 * std::log10(acc1 + 1e-9));
+    const double acc2 = (s * s) * 0.010000000000000009 + acc1 * 0.99;
+    EXPECT_EQ(follower.Update(1000), 10.0 * std::log10(acc2 + 1e-9));
+}
+
+}  // namespace

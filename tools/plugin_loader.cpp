@@ -1,0 +1,34 @@
+#include "tools/plugin_loader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+
+PluginLoader::~PluginLoader() {
+    if (handle_ != nullptr) dlclose(handle_);
+}
+
+bool PluginLoader::Load(const std::string& path) {
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) {
+        const char* reason = dlerror();
+        error_ = "cannot load plug-in " + path + ": " + (reason != nullptr ? reason : "unknown error");
+        return false;
+    }
+    auto resolve = [&](auto& function, const char* name) {
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle_, name));
+        if (function == nullptr) error_ = path + " does not export " + name;
+        return function != nullptr;
+    };
+    return resolve(query, "QueryXfm") && resolve(init, "XfmInit") && resolve(setup, "XfmSetup") &&
+           resolve(process, "XfmDo") && resolve(destroy, "XfmDestroy");
+}
+
+std::string DefaultPluginPath() {
+    char self[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return "ZentrixTvn.xfm";
+    std::string path(self, static_cast<std::size_t>(length));
+    return path.substr(0, path.find_last_of('/') + 1) + "ZentrixTvn.xfm";
+}
