@@ -1,21 +1,168 @@
-// Alienator: its per-sample processing arrives with its own change; until then
-// a run walks the selection and leaves every sample as it was.
+// Alienator: ring modulation of every loud enough sample by a sine carrier,
+// mixed with the sample itself, with an optional random hopping of the
+// carrier frequency around its centre, in steps or gliding.
+//
+// One modulation counter n serves all channels and advances once per
+// modulated sample, so in stereo a frame with both channels loud moves it by
+// two. The phase is recomputed from n on every sample (f * 2pi / rate * n),
+// never accumulated, and jumps when f changes.
+#include <cmath>
+#include <cstdint>
+
 #include "dsp/effects.h"
 #include "dsp/frame.h"
+#include "dsp/level_gate.h"
+#include "dsp/signal_helpers.h"
+#include "platform/random.h"
 
 namespace dsp {
 namespace {
 
-class PassThroughRun : public EffectRun {
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kTwoOverRandMax = 6.103701895199438e-05;  // 2 / 32767
+
+// The hopping state of one channel.
+struct HopState {
+    std::uint32_t k = 0;  // samples into the current hop or glide segment
+    double f = 0.0;       // current frequency
+    double a = 0.0;       // glide: where the segment started
+    double b = 0.0;       // glide: where it is heading
+};
+
+struct Channel {
+    explicit Channel(double P) : level(kAlienatorLevelOld, kAlienatorLevelNew, P) {}
+    LevelFollower level;
+    HopState hop;
+};
+
+// Samples per hop: floor(rate * period / 1000), kept within the counter's
+// range (the page limits the period to 1..1000 ms).
+std::uint32_t HopSamples(std::int32_t sampleRate, double hopPeriodMs) {
+    const double span = std::floor(sampleRate * hopPeriodMs * 0.001);
+    if (!(span > 0.0)) return 0;
+    if (span >= 4294967295.0) return 4294967295u;
+    return static_cast<std::uint32_t>(span);
+}
+
+class AlienatorRun : public EffectRun {
 public:
-    void ProcessBlock(std::int16_t*, std::uint32_t) override {}
+    AlienatorRun(const RunFormat& format, const AlienatorSettings& effect, const WorkingMix& mix)
+        : stereo_(format.stereo),
+          rate_(format.sampleRate),
+          carrier_(effect.carrierFreq),
+          deviation_(effect.hopFreqDev),
+          squelch_(effect.squelch, LevelGate::Test::Above),
+          hopping_(effect.hopEnabled != 0.0),
+          gliding_(effect.smoothEnabled != 0.0),
+          wet_(mix.wetMix),
+          dry_(mix.dryMix),
+          hopSamples_(HopSamples(format.sampleRate, effect.hopPeriod)),
+          // A glide over zero samples would divide by zero and silence the
+          // output (rates below 1000 frames per second): glide as over one.
+          glideSamples_(hopSamples_ == 0 ? 1 : hopSamples_),
+          mono_(format.P),
+          left_(format.P),
+          right_(format.P) {}
+
+    void Start() override {
+        if (!hopping_) {
+            mono_.hop.f = left_.hop.f = right_.hop.f = carrier_;
+            return;
+        }
+        // Eight draws whatever the channel count: mono f and b (a = f), then
+        // left f, a, b, then right f, a, b.
+        mono_.hop.f = RandomFreq(platform::Random());
+        mono_.hop.a = mono_.hop.f;
+        mono_.hop.b = RandomFreq(platform::Random());
+        for (Channel* channel : {&left_, &right_}) {
+            channel->hop.f = RandomFreq(platform::Random());
+            channel->hop.a = RandomFreq(platform::Random());
+            channel->hop.b = RandomFreq(platform::Random());
+        }
+    }
+
+    void ProcessBlock(std::int16_t* samples, std::uint32_t count) override {
+        if (!stereo_) {
+            for (std::uint32_t i = 0; i < count; ++i) Step(samples[i], mono_, false);
+            return;
+        }
+        for (std::uint32_t i = 0; i + 1 < count; i += 2) {
+            Step(samples[i], left_, true);
+            Step(samples[i + 1], right_, true);
+        }
+    }
+
+private:
+    double RandomFreq(int r) const { return carrier_ + deviation_ * (r * kTwoOverRandMax - 1.0); }
+
+    void Step(std::int16_t& sample, Channel& channel, bool stereoChannel) {
+        const double x = sample;
+        // At or below the squelch the sample stays as it is.
+        if (!squelch_.Passes(channel.level.Power(x))) return;
+
+        HopState& hop = channel.hop;
+        double f = carrier_;
+        int r = 0;
+        double step = 0.0;
+        if (hopping_) {
+            r = platform::Random();  // one draw per modulated sample, used or not
+            if (!gliding_) {
+                if (hop.k == hopSamples_) {
+                    hop.k = 0;
+                    hop.f = RandomFreq(r);
+                } else {
+                    ++hop.k;
+                }
+            } else {
+                step = (hop.b - hop.a) / (2.0 * glideSamples_);
+                hop.f = hop.a + hop.k * step;
+            }
+            f = hop.f;
+        }
+
+        const double theta = f * kTwoPi / rate_ * n_;
+        n_ += 1.0;
+        sample = Store(x * (std::sin(theta) * wet_ + dry_) * 0.01);
+
+        if (hopping_ && gliding_) {
+            // The segment ends after glideSamples + 2 samples in mono and
+            // + 1 in stereo; mono also starts the next one a step further on.
+            const std::uint32_t oldK = hop.k++;
+            if (!stereoChannel && oldK > glideSamples_) {
+                hop.a = hop.f + step;
+                hop.k = 0;
+                hop.b = RandomFreq(r);
+            } else if (stereoChannel && oldK == glideSamples_) {
+                hop.a = hop.f;
+                hop.k = 0;
+                hop.b = RandomFreq(r);
+            }
+        }
+    }
+
+    const bool stereo_;
+    const double rate_;
+    const double carrier_;
+    const double deviation_;
+    const LevelGate squelch_;  // level > Squelch
+    const bool hopping_;
+    const bool gliding_;
+    const double wet_;
+    const double dry_;
+    const std::uint32_t hopSamples_;
+    const std::uint32_t glideSamples_;
+    double n_ = 0.0;  // the shared modulation counter
+    Channel mono_;
+    Channel left_;
+    Channel right_;
 };
 
 }  // namespace
 
-std::int32_t RunAlienator(const TransformRecord& record, const EffectSettings&) {
-    return RunBlockLoop(record, "Applying Alienator...",
-                        [](const RunFormat&) { return std::make_unique<PassThroughRun>(); });
+std::int32_t RunAlienator(const TransformRecord& record, const EffectSettings& settings) {
+    return RunBlockLoop(record, "Applying Alienator...", [&settings](const RunFormat& format) {
+        return std::make_unique<AlienatorRun>(format, settings.alienator, settings.workingMix);
+    });
 }
 
 }  // namespace dsp

@@ -16,10 +16,6 @@ double GaussianNoise(float mean, float variance) {
            std::sqrt(static_cast<double>(variance)) * (static_cast<double>(sum) - 6.0);
 }
 
-double LevelFollower::Update(double x) {
-    const double s = x * (1.0 / P_);
-    acc_ = (s * s) * cNew_ + acc_ * cOld_;
-    return 10.0 * std::log10(acc_ + 1e-9);
-}
+double LevelFollower::Update(double x) { return 10.0 * std::log10(Power(x)); }
 
 }  // namespace dsp

@@ -14,6 +14,13 @@ class LevelFollower {
 public:
     LevelFollower(double cOld, double cNew, double P) : cOld_(cOld), cNew_(cNew), P_(P) {}
     double Update(double x);
+    // The same step without the logarithm: returns acc + 1e-9, the power
+    // whose 10*log10 Update(x) would report.
+    double Power(double x) {
+        const double s = x * (1.0 / P_);
+        acc_ = (s * s) * cNew_ + acc_ * cOld_;
+        return acc_ + 1e-9;
+    }
 
 private:
     double cOld_;

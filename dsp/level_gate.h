@@ -1,0 +1,41 @@
+// A threshold on a follower's level, decided on its power instead of its
+// decibels.
+//
+// The effects compare level = 10*log10(power) with a setting once per
+// sample. 10*log10 only grows with the power, so the comparison flips at one
+// power value; the gate finds that value once, with the same logarithm, and
+// then compares powers. Powers within a hair of the switch point (a relative
+// 2^-30, thousands of times wider than any rounding of the logarithm) still
+// take the logarithm, so every decision is the one the decibel comparison
+// makes.
+#pragma once
+
+namespace dsp {
+
+class LevelGate {
+public:
+    enum class Test {
+        Above,    // level > limit
+        AtLeast,  // level >= limit
+    };
+
+    LevelGate(double limit, Test test);
+
+    // The comparison for level = 10*log10(power), power > 0.
+    bool Passes(double power) const {
+        if (power < low_) return false;
+        if (power > high_) return true;
+        return Exact(power);
+    }
+
+    // The comparison worked out with the logarithm.
+    bool Exact(double power) const;
+
+private:
+    double limit_;
+    Test test_;
+    double low_;   // below: fails
+    double high_;  // above: passes
+};
+
+}  // namespace dsp
