@@ -1,0 +1,88 @@
+#include "dsp/fft.h"
+
+#include <cmath>
+
+namespace dsp {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+// The number of stages, counted the way the transform always has: from 0
+// while below ln n / ln 2 in floating point. For every power of two this is
+// log2 n; the half-span check keeps a stage from ever reaching past n.
+std::int32_t StageCount(std::int32_t n) {
+    const double stages = std::log(static_cast<double>(n)) / std::log(2.0);
+    std::int32_t count = 0;
+    while (count < stages && (std::int64_t{1} << count) < n) ++count;
+    return count;
+}
+
+}  // namespace
+
+FftPlan::FftPlan(std::int32_t n, std::int32_t sign) : n_(n) {
+    // Bit reversal: exchange i and its mirror once, when i < mirror.
+    for (std::int32_t i = 1, j = 0; i < n; ++i) {
+        std::int32_t bit = n >> 1;
+        for (; j & bit; bit >>= 1) j ^= bit;
+        j ^= bit;
+        if (i < j) {
+            swaps_.push_back(i);
+            swaps_.push_back(j);
+        }
+    }
+    stages_ = StageCount(n);
+    for (std::int32_t s = 0; s < stages_; ++s) {
+        const std::int32_t h = std::int32_t{1} << s;
+        const double angle = kPi / h;
+        const float wr = static_cast<float>(std::cos(angle));
+        const float wi = static_cast<float>(sign * std::sin(angle));
+        float ur = 1.0f;
+        float ui = 0.0f;
+        for (std::int32_t j = 0; j < h; ++j) {
+            twiddleRe_.push_back(ur);
+            twiddleIm_.push_back(ui);
+            const float tr = ur * wr - ui * wi;  // single precision throughout
+            ui = ur * wi + ui * wr;
+            ur = tr;
+        }
+    }
+}
+
+void FftPlan::Run(float* data) const {
+    for (std::size_t p = 0; p < swaps_.size(); p += 2) {
+        float* a = data + 2 * swaps_[p];
+        float* b = data + 2 * swaps_[p + 1];
+        const float re = a[0], im = a[1];
+        a[0] = b[0];
+        a[1] = b[1];
+        b[0] = re;
+        b[1] = im;
+    }
+    const float* wre = twiddleRe_.data();
+    const float* wim = twiddleIm_.data();
+    for (std::int32_t s = 0, h = 1; s < stages_; ++s, h <<= 1) {
+        // Butterflies within a stage are independent; each uses the twiddle
+        // of its position j within its group.
+        for (std::int32_t base = 0; base < n_; base += 2 * h) {
+            float* lo = data + 2 * base;
+            float* hi = lo + 2 * h;
+            for (std::int32_t j = 0; j < h; ++j) {
+                const double ur = wre[j], ui = wim[j];
+                const double ar = lo[2 * j], ai = lo[2 * j + 1];
+                const double br = hi[2 * j], bi = hi[2 * j + 1];
+                const double tr = ur * br - ui * bi;
+                const double ti = ur * bi + ui * br;
+                hi[2 * j] = static_cast<float>(ar - tr);
+                hi[2 * j + 1] = static_cast<float>(ai - ti);
+                lo[2 * j] = static_cast<float>(ar + tr);
+                lo[2 * j + 1] = static_cast<float>(ai + ti);
+            }
+        }
+        wre += h;
+        wim += h;
+    }
+}
+
+void ComplexFft(float* data, std::int32_t n, std::int32_t sign) { FftPlan(n, sign).Run(data); }
+
+}  // namespace dsp

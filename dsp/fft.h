@@ -1,0 +1,46 @@
+// Radix-2 complex FFT on single-precision data, in place.
+//
+// The data are n complex values held as (real, imaginary) float pairs; n is
+// a power of two. Sign -1 is the forward transform, +1 the inverse; neither
+// scales, so a forward and an inverse transform give n times the input.
+//
+// The arithmetic is fixed so that every build gives the same bytes: the
+// twiddle of a stage with butterfly half-span h starts at (1, 0) and is
+// multiplied after each butterfly group by (cos(pi / h), sign * sin(pi / h)),
+// both rounded to floats, in single-precision arithmetic; each butterfly
+// (t = twiddle * b; b = a - t; a = a + t) is computed in double and its two
+// results are stored as floats.
+//
+// An FftPlan holds the bit-reversal pairs and the twiddles of one (n, sign)
+// so that repeated transforms skip the recurrence; it computes the very same
+// values the recurrence gives. A plan is immutable after construction and
+// may be shared between threads.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace dsp {
+
+class FftPlan {
+public:
+    // n: a power of two from 1 to 2^24; sign: -1 forward, +1 inverse.
+    FftPlan(std::int32_t n, std::int32_t sign);
+
+    std::int32_t size() const { return n_; }
+    // Transforms data[0 .. 2n-1] in place.
+    void Run(float* data) const;
+
+private:
+    std::int32_t n_;
+    std::int32_t stages_ = 0;
+    std::vector<std::int32_t> swaps_;  // pairs of complex indices to exchange
+    // Twiddles of every stage in order, stage h holding h complex values.
+    std::vector<float> twiddleRe_;
+    std::vector<float> twiddleIm_;
+};
+
+// One transform without keeping a plan. n must be a power of two.
+void ComplexFft(float* data, std::int32_t n, std::int32_t sign);
+
+}  // namespace dsp

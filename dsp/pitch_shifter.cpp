@@ -1,0 +1,190 @@
+#include "dsp/pitch_shifter.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "dsp/fft.h"
+
+namespace dsp {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 6.283185307179586;
+
+// What a frame size needs besides the state: its Hann window
+// 0.5 - 0.5 cos(2 pi k / N) and its two transform plans. Built once per
+// frame size and kept for the life of the library.
+struct FrameTables {
+    explicit FrameTables(std::int32_t n) : window(n), forward(n, -1), inverse(n, +1) {
+        for (std::int32_t k = 0; k < n; ++k) window[k] = 0.5 - 0.5 * std::cos(kTwoPi * k / n);
+    }
+    std::vector<double> window;
+    FftPlan forward;
+    FftPlan inverse;
+};
+
+const FrameTables& TablesFor(std::int32_t frame) {
+    static std::unique_ptr<FrameTables> tables[13];  // frames 1 .. 4096
+    int log2 = 0;
+    while ((1 << log2) < frame) ++log2;
+    if (!tables[log2]) tables[log2] = std::make_unique<FrameTables>(frame);
+    return *tables[log2];
+}
+
+bool ValidShape(std::int32_t frame, std::int32_t oversampling) {
+    if (frame < 2 || frame > kMaxPitchFrame || (frame & (frame - 1)) != 0) return false;
+    return oversampling >= 1 && oversampling <= frame && frame % oversampling == 0;
+}
+
+PitchShifter theRight;
+PitchShifter theLeft;
+
+}  // namespace
+
+PitchShifter& RightPitchShifter() { return theRight; }
+PitchShifter& LeftPitchShifter() { return theLeft; }
+
+namespace testing {
+void ResetPitchShifters() {
+    theRight.Forget();
+    theLeft.Forget();
+}
+}  // namespace testing
+
+void PitchShifter::Zero() {
+    std::memset(inFifo_, 0, sizeof inFifo_);
+    std::memset(outFifo_, 0, sizeof outFifo_);
+    std::memset(work_, 0, sizeof work_);
+    std::memset(lastPhase_, 0, sizeof lastPhase_);
+    std::memset(phaseSum_, 0, sizeof phaseSum_);
+    std::memset(accumulator_, 0, sizeof accumulator_);
+    std::memset(analysisMagnitude_, 0, sizeof analysisMagnitude_);
+    std::memset(analysisFrequency_, 0, sizeof analysisFrequency_);
+    std::memset(synthesisMagnitude_, 0, sizeof synthesisMagnitude_);
+    std::memset(synthesisFrequency_, 0, sizeof synthesisFrequency_);
+}
+
+void PitchShifter::Process(float factor, std::int32_t count, std::int32_t frame,
+                           std::int32_t oversampling, float rate, const float* input,
+                           float* output) {
+    if (count <= 0) return;
+    if (!ValidShape(frame, oversampling)) {
+        for (std::int32_t i = 0; i < count; ++i) output[i] = 0.0f;
+        return;
+    }
+    if (!initialised_) {
+        Zero();
+        initialised_ = true;
+    }
+    const std::int32_t step = frame / oversampling;
+    const std::int32_t latency = frame - step;
+    const double binWidth = static_cast<double>(rate) / frame;
+    if (position_ < latency || position_ >= frame) position_ = latency;
+
+    // Sample by sample the FIFOs only move data: take whole runs up to the
+    // next hop at once. Each run's input is read before its output is
+    // written, as it is sample by sample when input and output coincide.
+    std::int32_t i = 0;
+    while (i < count) {
+        const std::int32_t room = frame - position_;
+        const std::int32_t n = count - i < room ? count - i : room;
+        std::memcpy(inFifo_ + position_, input + i, sizeof(float) * n);
+        std::memcpy(output + i, outFifo_ + (position_ - latency), sizeof(float) * n);
+        position_ += n;
+        i += n;
+        if (position_ == frame) {
+            position_ = latency;
+            ProcessFrame(factor, frame, oversampling, binWidth);
+        }
+    }
+}
+
+void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t oversampling,
+                                double binWidth) {
+    const FrameTables& tables = TablesFor(frame);
+    const double* window = tables.window.data();
+    const std::int32_t half = frame / 2;
+    const std::int32_t step = frame / oversampling;
+    const std::int32_t latency = frame - step;
+    const double expected = kTwoPi * step / frame;
+
+    for (std::int32_t k = 0; k < frame; ++k) {
+        work_[2 * k] = static_cast<float>(inFifo_[k] * window[k]);
+        work_[2 * k + 1] = 0.0f;
+    }
+    tables.forward.Run(work_);
+
+    // Analysis: each bin's magnitude and its true frequency from the phase
+    // advance since the last frame, the advance's deviation wrapped to
+    // -pi .. pi by rounding d / pi to an even count.
+    for (std::int32_t k = 0; k <= half; ++k) {
+        const double re = work_[2 * k];
+        const double im = work_[2 * k + 1];
+        const double magnitude = 2.0 * std::sqrt(re * re + im * im);
+        const double phase = std::atan2(im, re);
+        double d = phase - lastPhase_[k];
+        lastPhase_[k] = static_cast<float>(phase);
+        d = d - k * expected;
+        const double turns = d / kPi;
+        // The deviation of finite input is a few dozen pi at most; anything
+        // else is not a number and stays one whatever q is.
+        std::int64_t q = std::fabs(turns) < 1e15 ? static_cast<std::int64_t>(turns) : 0;
+        if (q >= 0) {
+            q = q + (q & 1);
+        } else {
+            q = q - (q & 1);
+        }
+        d = d - kPi * static_cast<double>(q);
+        analysisFrequency_[k] = static_cast<float>(binWidth * (k + oversampling * d / kTwoPi));
+        analysisMagnitude_[k] = static_cast<float>(magnitude);
+    }
+
+    // Each output bin pulls from the source bin trunc(j / factor); a bin left
+    // without frequency inherits its lower neighbour.
+    std::memset(synthesisMagnitude_, 0, sizeof(float) * frame);
+    std::memset(synthesisFrequency_, 0, sizeof(float) * frame);
+    const double inverseFactor = 1.0 / static_cast<double>(factor);
+    for (std::int32_t j = 0; j <= half; ++j) {
+        const double source = j * inverseFactor;
+        // trunc(source) <= half; also keeps non-finite values away from the
+        // integer conversion.
+        if (!(source > -1.0 && source < half + 1.0)) continue;
+        const auto src = static_cast<std::int32_t>(source);
+        if (analysisMagnitude_[src] > synthesisMagnitude_[j]) {
+            synthesisMagnitude_[j] = analysisMagnitude_[src];
+            synthesisFrequency_[j] =
+                static_cast<float>(static_cast<double>(factor) * analysisFrequency_[src]);
+        }
+        if (synthesisFrequency_[j] == 0.0f && j > 0) {
+            synthesisFrequency_[j] = synthesisFrequency_[j - 1];
+            synthesisMagnitude_[j] = synthesisMagnitude_[j - 1];
+        }
+    }
+
+    // Synthesis: advance each bin's running phase by its frequency's share
+    // of a hop; the sum is kept as a float and used as kept.
+    for (std::int32_t k = 0; k <= half; ++k) {
+        double d = (synthesisFrequency_[k] - k * binWidth) / binWidth;
+        d = kTwoPi * d / oversampling + k * expected;
+        phaseSum_[k] = static_cast<float>(phaseSum_[k] + d);
+        const double phase = phaseSum_[k];
+        const double magnitude = synthesisMagnitude_[k];
+        work_[2 * k] = static_cast<float>(magnitude * std::cos(phase));
+        work_[2 * k + 1] = static_cast<float>(magnitude * std::sin(phase));
+    }
+    std::memset(work_ + 2 * (half + 1), 0, sizeof(float) * 2 * (frame - half - 1));
+    tables.inverse.Run(work_);
+
+    const double scale = static_cast<double>(half * oversampling);
+    for (std::int32_t k = 0; k < frame; ++k) {
+        accumulator_[k] =
+            static_cast<float>(accumulator_[k] + 2.0 * window[k] * work_[2 * k] / scale);
+    }
+    std::memcpy(outFifo_, accumulator_, sizeof(float) * step);
+    std::memmove(accumulator_, accumulator_ + step, sizeof(float) * frame);
+    std::memmove(inFifo_, inFifo_ + step, sizeof(float) * latency);
+}
+
+}  // namespace dsp

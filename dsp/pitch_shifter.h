@@ -1,0 +1,66 @@
+// Phase-vocoder pitch shifter working in fixed single-precision arrays.
+//
+// Input enters a FIFO one sample at a time; every `frame / oversampling`
+// samples (one hop) the newest `frame` samples are windowed, transformed,
+// each bin's true frequency is estimated from its phase advance, the bins
+// are moved to `factor` times their frequency, resynthesised with running
+// phases, transformed back and overlap-added. Each hop's output comes from
+// the oldest part of the frame, so the output lags the input by `frame`
+// samples.
+//
+// The state of an instance is one continuous stream: it is zeroed on the
+// first call and carried on from call to call afterwards (across runs too).
+// The arrays hold floats; the window, the phase arithmetic and the per-bin
+// formulas are evaluated in double and rounded when written.
+#pragma once
+
+#include <cstdint>
+
+namespace dsp {
+
+constexpr std::int32_t kMaxPitchFrame = 4096;
+
+class PitchShifter {
+public:
+    // Consumes `count` input samples and yields `count` output samples.
+    // `input` and `output` may be the same array (but may not overlap
+    // otherwise). `frame` is a power of two from 2 to 4096, `oversampling`
+    // divides it; an instance keeps the same frame and oversampling for its
+    // life. Parameters outside that range give silence and leave the state
+    // alone.
+    void Process(float factor, std::int32_t count, std::int32_t frame, std::int32_t oversampling,
+                 float rate, const float* input, float* output);
+
+    // Back to the state before the first call (tests only).
+    void Forget() { initialised_ = false; position_ = 0; }
+
+private:
+    void Zero();
+    void ProcessFrame(float factor, std::int32_t frame, std::int32_t oversampling, double binWidth);
+
+    float inFifo_[2 * kMaxPitchFrame];
+    float outFifo_[2 * kMaxPitchFrame];
+    float work_[4 * kMaxPitchFrame];  // complex values, (real, imaginary) pairs
+    float lastPhase_[kMaxPitchFrame];
+    float phaseSum_[kMaxPitchFrame];
+    float accumulator_[4 * kMaxPitchFrame];
+    float analysisMagnitude_[2 * kMaxPitchFrame];
+    float analysisFrequency_[2 * kMaxPitchFrame];
+    float synthesisMagnitude_[2 * kMaxPitchFrame];
+    float synthesisFrequency_[2 * kMaxPitchFrame];
+    bool initialised_ = false;
+    std::int32_t position_ = 0;  // 0: not set yet
+};
+
+// The two process-wide instances: the right one serves mono selections and
+// the right channel of stereo ones, the left one the left channel. They
+// live as long as the library; runs must not overlap.
+PitchShifter& RightPitchShifter();
+PitchShifter& LeftPitchShifter();
+
+namespace testing {
+// Returns both instances to their never-used state.
+void ResetPitchShifters();
+}  // namespace testing
+
+}  // namespace dsp
