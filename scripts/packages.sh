@@ -1,0 +1,7 @@
+# The Debian packages the Linux build, its tests and the demo need
+# (sourced by the other scripts).
+TOVANA_BUILD_PACKAGES=(
+    cmake make g++ pkg-config
+    googletest libgtest-dev libbenchmark-dev
+    libsndfile1-dev zlib1g-dev
+)
