@@ -57,4 +57,38 @@ long RegDeleteTree(RegKey parent, const std::string& subKey);
 // FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM) for the user's default language.
 std::string SystemMessageText(long errorCode);
 
+// --- Where no system registry exists ---------------------------------------
+
+constexpr long kErrorBadPathname = 161;
+constexpr const char* kRegistryEnvironmentVariable = "TOVANA_REGISTRY";
+
+// The file that stands in for the registry: the path set below, else the
+// environment variable TOVANA_REGISTRY, else
+// $XDG_CONFIG_HOME/zentrix-tovana/registry.reg (~/.config/... when unset).
+std::string RegistryFilePath();
+// Use another file from the next call on; an empty path restores the default.
+void SetRegistryFilePath(const std::string& path);
+// Why the last registry file that could not be read was moved aside, with
+// both file names; empty when none was. Reading it clears it.
+std::string TakeRegistryProblem();
+
+// The operations a test can make fail.
+enum class RegOperation {
+    kOpen, kCreate, kQuerySize, kRead, kWrite, kDeleteValue,
+    kEnumerate, kQueryInfo, kDeleteKey, kDeleteTree
+};
+
+namespace testing {
+// Make `operation` fail with `error` when it reaches `target`: a key for key
+// operations (open, create, enumerate, query info, delete key, delete tree),
+// a value for value operations. A key is named by its path below
+// HKEY_CURRENT_USER or by any trailing part of it made of whole names
+// (Init, Zentrix CoolEdit Plugin Tovana\Init); a value by its name,
+// optionally after such a key part (Last Alienator Settings\Squelch). Case plays no part; an empty
+// target matches every key or value. Once: the fault disarms after firing.
+void FailRegistryOperation(RegOperation operation, const std::string& target,
+                           long error, bool always = false);
+void ClearRegistryFaults();
+}  // namespace testing
+
 }  // namespace platform
