@@ -206,7 +206,9 @@ public:
         while (start <= text.size()) {
             std::size_t end = text.find('\n', start);
             if (end == std::string::npos) end = text.size();
-            lines_.emplace_back(text.data() + start, end - start);
+            std::string_view line(text.data() + start, end - start);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            lines_.push_back(line);
             start = end + 1;
         }
     }

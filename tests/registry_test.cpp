@@ -1,0 +1,443 @@
+// The registry without Windows: Win32 meanings, the file it lives in, and
+// several processes sharing that file.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/portable/reg_storage.h"
+#include "platform/registry.h"
+
+namespace {
+
+using namespace platform;
+namespace fs = std::filesystem;
+
+const std::string kRoot = "Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Runs `body` in a child process and returns its exit status.
+int InChild(const std::function<int()>& body) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tovana-registry-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        file_ = dir_ / "registry.reg";
+        SetRegistryFilePath(file_.string());
+        TakeRegistryProblem();
+    }
+    void TearDown() override {
+        platform::testing::ClearRegistryFaults();
+        SetRegistryFilePath("");
+        fs::remove_all(dir_);
+    }
+
+    RegKey Create(const std::string& path) {
+        RegKey key = nullptr;
+        EXPECT_EQ(RegCreateKey(CurrentUserKey(), path, &key), kErrorSuccess) << path;
+        return key;
+    }
+    static void SetDouble(RegKey key, const std::string& name, double value) {
+        EXPECT_EQ(RegSetValue(key, name, kRegNone, &value, sizeof value), kErrorSuccess) << name;
+    }
+    static double GetDouble(RegKey key, const std::string& name) {
+        double value = -1.0;
+        std::uint32_t size = sizeof value;
+        EXPECT_EQ(RegQueryValue(key, name, nullptr, &value, &size), kErrorSuccess) << name;
+        return value;
+    }
+    static std::vector<std::string> Subkeys(RegKey key) {
+        std::vector<std::string> names;
+        char name[256];
+        for (std::uint32_t i = 0;; ++i) {
+            std::uint32_t length = sizeof name;
+            if (RegEnumKey(key, i, name, &length) != kErrorSuccess) break;
+            names.emplace_back(name, length);
+        }
+        return names;
+    }
+
+    fs::path dir_;
+    fs::path file_;
+};
+
+TEST_F(RegistryTest, NamesCompareWithoutCaseAndKeepTheirCase) {
+    RegKey created = Create(kRoot + "\\Communicator Presets\\Été Radio");
+    RegKey opened = nullptr;
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(), "SOFTWARE\\kestrum\\zentrix cooledit plugin tovana\\"
+                                           "COMMUNICATOR PRESETS\\éTÉ RADIO", &opened),
+              kErrorSuccess);
+    SetDouble(created, "Wet Mix", 0.5);
+    SetDouble(opened, "WET MIX", 0.25);  // the same value, keeping its first name
+    EXPECT_EQ(GetDouble(created, "wet mix"), 0.25);
+
+    RegKey again = Create(kRoot + "\\communicator presets\\ÉTÉ radio");
+    RegKey presets = nullptr;
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Communicator Presets", &presets), kErrorSuccess);
+    EXPECT_EQ(Subkeys(presets), std::vector<std::string>{"Été Radio"});
+    const std::string text = ReadFile(file_);
+    EXPECT_NE(text.find("\\Communicator Presets\\Été Radio]\n\"Wet Mix\"=hex(0):"), std::string::npos);
+    for (RegKey key : {created, opened, again, presets}) EXPECT_EQ(RegCloseKey(key), kErrorSuccess);
+}
+
+TEST_F(RegistryTest, EnumeratesInTheRegistrysOrder) {
+    // Names compare upper-cased, so '_' (after 'Z') sorts after the letters.
+    for (const char* name : {"b", "A", "c", "a_b", "AB", "Zulu"}) RegCloseKey(Create("Software\\List\\" + std::string(name)));
+    RegKey list = Create("Software\\List");
+    EXPECT_EQ(Subkeys(list), (std::vector<std::string>{"A", "AB", "a_b", "b", "c", "Zulu"}));
+
+    std::uint32_t longest = 0;
+    EXPECT_EQ(RegQueryMaxSubKeyLength(list, &longest), kErrorSuccess);
+    EXPECT_EQ(longest, 4u);
+    char name[4];
+    std::uint32_t length = sizeof name;  // "Zulu" needs 5 with its NUL
+    EXPECT_EQ(RegEnumKey(list, 5, name, &length), kErrorMoreData);
+    length = sizeof name;
+    EXPECT_EQ(RegEnumKey(list, 6, name, &length), kErrorNoMoreItems);
+    RegCloseKey(list);
+}
+
+TEST_F(RegistryTest, ValuesKeepTypeAndBytesAndSizeIsQueriedAlone) {
+    RegKey key = Create("Software\\Values");
+    SetDouble(key, "Squelch", -12.5);
+    const unsigned char odd[3] = {1, 2, 3};
+    ASSERT_EQ(RegSetValue(key, "Odd", 3, odd, 3), kErrorSuccess);
+    ASSERT_EQ(RegSetValue(key, "Empty", kRegNone, nullptr, 0), kErrorSuccess);
+
+    std::uint32_t size = 99;
+    EXPECT_EQ(RegQueryValueSize(key, "Squelch", &size), kErrorSuccess);
+    EXPECT_EQ(size, 8u);
+    EXPECT_EQ(RegQueryValueSize(key, "Empty", &size), kErrorSuccess);
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(RegQueryValueSize(key, "Missing", &size), kErrorFileNotFound);
+
+    unsigned char buffer[8] = {};
+    std::uint32_t type = 99;
+    size = 2;
+    EXPECT_EQ(RegQueryValue(key, "Odd", &type, buffer, &size), kErrorMoreData);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(buffer[0], 0);  // nothing copied
+    size = sizeof buffer;
+    EXPECT_EQ(RegQueryValue(key, "Odd", &type, buffer, &size), kErrorSuccess);
+    EXPECT_EQ(type, 3u);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(std::memcmp(buffer, odd, 3), 0);
+
+    EXPECT_EQ(RegDeleteValue(key, "SQUELCH"), kErrorSuccess);
+    EXPECT_EQ(RegDeleteValue(key, "Squelch"), kErrorFileNotFound);
+    EXPECT_EQ(RegQueryValueSize(key, "Squelch", &size), kErrorFileNotFound);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, DeletingKeysAndTrees) {
+    RegKey preset = Create(kRoot + "\\Alienator Presets\\Mine");
+    SetDouble(preset, "Squelch", 1.0);
+    RegKey parent = nullptr;
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(), "Software\\Kestrum", &parent), kErrorSuccess);
+
+    // A key with subkeys cannot be deleted alone.
+    EXPECT_EQ(RegDeleteKey(parent, "Zentrix CoolEdit Plugin Tovana"), kErrorAccessDenied);
+    EXPECT_EQ(RegDeleteKey(parent, "Zentrix CoolEdit Plugin Tovana\\Alienator Presets\\Mine"), kErrorSuccess);
+    EXPECT_EQ(RegQueryValueSize(preset, "Squelch", nullptr), kErrorKeyDeleted);
+    std::uint32_t size = 0;
+    EXPECT_EQ(RegSetValue(preset, "Squelch", kRegNone, &size, 4), kErrorKeyDeleted);
+    // A new key of the same name is another key; the old handle stays dead.
+    RegCloseKey(Create(kRoot + "\\Alienator Presets\\Mine"));
+    EXPECT_EQ(RegQueryValueSize(preset, "Squelch", &size), kErrorKeyDeleted);
+    EXPECT_EQ(RegCloseKey(preset), kErrorSuccess);
+
+    EXPECT_EQ(RegDeleteTree(parent, "Zentrix CoolEdit Plugin Tovana"), kErrorSuccess);
+    RegKey gone = nullptr;
+    EXPECT_EQ(RegOpenKey(CurrentUserKey(), kRoot, &gone), kErrorFileNotFound);
+    EXPECT_EQ(gone, nullptr);
+    EXPECT_EQ(RegDeleteTree(parent, "Zentrix CoolEdit Plugin Tovana"), kErrorFileNotFound);
+    EXPECT_EQ(Subkeys(parent), std::vector<std::string>{});
+    EXPECT_EQ(RegCloseKey(parent), kErrorSuccess);
+    EXPECT_EQ(RegCloseKey(parent), kErrorInvalidHandle);
+    EXPECT_EQ(RegDeleteTree(CurrentUserKey(), ""), kErrorAccessDenied);
+}
+
+TEST_F(RegistryTest, PathsAndHandlesAreChecked) {
+    RegKey key = nullptr;
+    EXPECT_EQ(RegCreateKey(CurrentUserKey(), "Software\\\\Twice", &key), kErrorBadPathname);
+    EXPECT_EQ(RegCreateKey(CurrentUserKey(), "\\Software", &key), kErrorBadPathname);
+    EXPECT_EQ(RegCreateKey(CurrentUserKey(), "Software\\Line\nBreak", &key), kErrorInvalidParameter);
+    EXPECT_EQ(RegCreateKey(CurrentUserKey(), "Software\\" + std::string(256, 'x'), &key), kErrorInvalidParameter);
+    EXPECT_EQ(RegOpenKey(CurrentUserKey(), "Software\\Nothing", &key), kErrorFileNotFound);
+    int notAKey = 0;
+    EXPECT_EQ(RegOpenKey(&notAKey, "Software", &key), kErrorInvalidHandle);
+    EXPECT_EQ(RegCloseKey(nullptr), kErrorInvalidHandle);
+    EXPECT_FALSE(fs::exists(file_));  // nothing was stored
+}
+
+TEST_F(RegistryTest, ChangesPersistAcrossProcesses) {
+    ASSERT_EQ(InChild([&] {
+                  RegKey key = nullptr;
+                  if (RegCreateKey(CurrentUserKey(), kRoot + "\\Init", &key) != kErrorSuccess) return 1;
+                  const double value = 2.0;
+                  return RegSetValue(key, "Last Active Effect", kRegNone, &value, 8) == kErrorSuccess ? 0 : 2;
+              }),
+              0);
+    RegKey init = nullptr;
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Init", &init), kErrorSuccess);
+    EXPECT_EQ(GetDouble(init, "Last Active Effect"), 2.0);
+
+    // A handle open here sees another process's change and deletion.
+    ASSERT_EQ(InChild([&] {
+                  RegKey key = nullptr;
+                  RegOpenKey(CurrentUserKey(), kRoot + "\\Init", &key);
+                  const double value = 3.0;
+                  return RegSetValue(key, "Last Active Effect", kRegNone, &value, 8) == kErrorSuccess ? 0 : 1;
+              }),
+              0);
+    EXPECT_EQ(GetDouble(init, "Last Active Effect"), 3.0);
+    ASSERT_EQ(InChild([&] { return static_cast<int>(RegDeleteTree(CurrentUserKey(), "Software")); }), 0);
+    std::uint32_t size = 0;
+    EXPECT_EQ(RegQueryValueSize(init, "Last Active Effect", &size), kErrorKeyDeleted);
+    RegCloseKey(init);
+}
+
+TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
+    RegCloseKey(Create("Software\\Shared"));
+    const auto writer = [&](const char* prefix) {
+        return [&, prefix] {
+            RegKey key = nullptr;
+            if (RegOpenKey(CurrentUserKey(), "Software\\Shared", &key) != kErrorSuccess) return 1;
+            for (int i = 0; i < 50; ++i) {
+                const double value = i;
+                const std::string name = prefix + std::to_string(i);
+                if (RegSetValue(key, name, kRegNone, &value, 8) != kErrorSuccess) return 2;
+                RegCloseKey(Create(std::string("Software\\Shared\\") + prefix + std::to_string(i)));
+            }
+            return 0;
+        };
+    };
+    const pid_t first = fork();
+    if (first == 0) _exit(writer("left ")());
+    const pid_t second = fork();
+    if (second == 0) _exit(writer("right ")());
+    for (pid_t pid : {first, second}) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    RegKey shared = Create("Software\\Shared");
+    for (const char* prefix : {"left ", "right "}) {
+        for (int i = 0; i < 50; ++i) EXPECT_EQ(GetDouble(shared, prefix + std::to_string(i)), i);
+    }
+    EXPECT_EQ(Subkeys(shared).size(), 100u);
+    RegCloseKey(shared);
+}
+
+TEST_F(RegistryTest, DamagedFileIsKeptAsideAndTheTreeIsAbsent) {
+    RegCloseKey(Create(kRoot));
+    for (const std::string& damage : {std::string("not a registry file\n"),
+                                     std::string("Windows Registry Editor Version 5.00\n\n"
+                                                 "[HKEY_CURRENT_USER\\Software]\n\"A\"=hex(0):00,zz\n"),
+                                     std::string("Windows Registry Editor Version 5.00\n\n"
+                                                 "[HKEY_NOWHERE\\Software]\n"),
+                                     std::string("Windows Registry Editor Version 5.00\n\n"
+                                                 "[HKEY_CURRENT_USER\\Software]\n\"A\"=hex(0):00,\\"),
+                                     std::string("\0\0\0", 3)}) {
+        WriteFile(file_, damage);
+        RegKey key = nullptr;
+        EXPECT_EQ(RegOpenKey(CurrentUserKey(), "Software", &key), kErrorFileNotFound);
+        const std::string problem = TakeRegistryProblem();
+        EXPECT_NE(problem.find(file_.string()), std::string::npos) << problem;
+        EXPECT_EQ(TakeRegistryProblem(), "");
+        EXPECT_FALSE(fs::exists(file_));
+        std::vector<fs::path> aside;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            if (entry.path().filename().string().rfind("registry.reg.damaged-", 0) == 0) aside.push_back(entry.path());
+        }
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_NE(problem.find(aside[0].string()), std::string::npos);
+        EXPECT_EQ(ReadFile(aside[0]), damage);
+        fs::remove(aside[0]);
+    }
+    RegCloseKey(Create(kRoot));  // the store starts again
+    EXPECT_EQ(ReadFile(file_).rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
+}
+
+TEST_F(RegistryTest, CrashBeforeRenameLeavesTheOldFile) {
+    RegKey init = Create(kRoot + "\\Init");
+    SetDouble(init, "Last Active Effect", 1.0);
+    const std::string before = ReadFile(file_);
+    ASSERT_EQ(InChild([&] {
+                  reg::SetBeforeRenameHook([] { _exit(42); });
+                  SetDouble(init, "Last Active Effect", 3.0);
+                  return 0;
+              }),
+              42);
+    EXPECT_EQ(ReadFile(file_), before);
+    EXPECT_TRUE(fs::exists(file_.string() + ".tmp"));
+    EXPECT_EQ(GetDouble(init, "Last Active Effect"), 1.0);
+    SetDouble(init, "Last Active Effect", 2.0);  // the leftover is replaced, not in the way
+    EXPECT_FALSE(fs::exists(file_.string() + ".tmp"));
+    EXPECT_EQ(GetDouble(init, "Last Active Effect"), 2.0);
+    RegCloseKey(init);
+}
+
+TEST_F(RegistryTest, WritesTheExportFormat) {
+    RegKey preset = Create("Software\\Kestrum\\Say \"hi\"\\A]");
+    SetDouble(preset, "Carrier Freq", 1.0);
+    SetDouble(preset, "C:\\path \"quoted\"", -2.0);
+    const std::vector<unsigned char> longData(30, 0xab);
+    ASSERT_EQ(RegSetValue(preset, "Long", kRegNone, longData.data(), 30), kErrorSuccess);
+    ASSERT_EQ(RegSetValue(preset, "", 1, "x\\y", 4), kErrorSuccess);
+    const std::uint32_t dword = 0x1234abcd;
+    ASSERT_EQ(RegSetValue(preset, "Count", 4, &dword, 4), kErrorSuccess);
+    RegCloseKey(preset);
+    EXPECT_EQ(ReadFile(file_),
+              "Windows Registry Editor Version 5.00\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software]\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software\\Kestrum]\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software\\Kestrum\\Say \"hi\"]\n"
+              "\n"
+              "[HKEY_CURRENT_USER\\Software\\Kestrum\\Say \"hi\"\\A]]\n"
+              "\"Carrier Freq\"=hex(0):00,00,00,00,00,00,f0,3f\n"
+              "\"C:\\\\path \\\"quoted\\\"\"=hex(0):00,00,00,00,00,00,00,c0\n"
+              "\"Long\"=hex(0):ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\n"
+              "  ab,ab,ab,ab,ab,ab,ab,ab,ab\n"
+              "@=\"x\\\\y\"\n"
+              "\"Count\"=dword:1234abcd\n"
+              "\n");
+}
+
+TEST_F(RegistryTest, ReadsWhatTheWindowsEditorExports) {
+    // UTF-16LE with its byte-order mark and CRLF, as the Windows editor
+    // writes it, with a comment, wrapped data and a non-ASCII preset name.
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n\r\n"
+        u"; carried over from Windows\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana\\Communicator Presets\\Bühne \"A\"]\r\n"
+        u"\"Wet Mix\"=hex(0):00,00,00,00,00,00,e0,3f\r\n"
+        u"\"Odd \\\\ \\\"Name\\\"\"=hex(0):00,00,00,00,\\\r\n"
+        u"  00,00,f0,bf\r\n"
+        u"@=\"default\"\r\n"
+        u"\"Flag\"=dword:00000001\r\n"
+        u"\"Path\"=hex(2):25,00,41,00,25,00,00,00\r\n"
+        u"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    WriteFile(file_, bytes);
+    RegKey preset = nullptr;
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Communicator Presets\\BÜHNE \"a\"", &preset), kErrorSuccess)
+        << TakeRegistryProblem();
+    EXPECT_EQ(GetDouble(preset, "Wet Mix"), 0.5);
+    EXPECT_EQ(GetDouble(preset, "Odd \\ \"Name\""), -1.0);
+    char text8[16] = {};
+    std::uint32_t size = sizeof text8;
+    std::uint32_t type = 0;
+    EXPECT_EQ(RegQueryValue(preset, "", &type, text8, &size), kErrorSuccess);
+    EXPECT_EQ(type, 1u);
+    EXPECT_EQ(std::string(text8, size), std::string("default", 8));
+    size = sizeof text8;
+    EXPECT_EQ(RegQueryValue(preset, "Path", &type, text8, &size), kErrorSuccess);
+    EXPECT_EQ(std::string(text8, size), std::string("%A%", 4));
+    std::uint32_t flag = 0;
+    size = 4;
+    EXPECT_EQ(RegQueryValue(preset, "Flag", &type, &flag, &size), kErrorSuccess);
+    EXPECT_EQ(flag, 1u);
+    EXPECT_EQ(TakeRegistryProblem(), "");
+
+    // Written back in UTF-8, it reads the same.
+    SetDouble(preset, "Aliasing", 0.0);
+    const std::string written = ReadFile(file_);
+    EXPECT_NE(written.find("\\Bühne \"A\"]\n\"Wet Mix\"=hex(0):00,00,00,00,00,00,e0,3f\n"), std::string::npos);
+    EXPECT_NE(written.find("\"Path\"=hex(2):25,00,41,00,25,00,00,00\n"), std::string::npos);
+    RegCloseKey(preset);
+}
+
+TEST_F(RegistryTest, FaultHooksHitOnlyTheChosenTarget) {
+    RegKey alienator = Create(kRoot + "\\Init\\Last Alienator Settings");
+    RegKey communicator = Create(kRoot + "\\Init\\Last Communicator Settings");
+    SetDouble(alienator, "Squelch", 1.0);
+    SetDouble(communicator, "Squelch", 2.0);
+
+    platform::testing::FailRegistryOperation(RegOperation::kQuerySize, "Last Alienator Settings\\Squelch", kErrorFileNotFound);
+    std::uint32_t size = 0;
+    EXPECT_EQ(RegQueryValueSize(communicator, "Squelch", &size), kErrorSuccess);
+    EXPECT_EQ(RegQueryValueSize(alienator, "Squelch", &size), kErrorFileNotFound);
+    EXPECT_EQ(RegQueryValueSize(alienator, "Squelch", &size), kErrorSuccess);  // once
+
+    platform::testing::FailRegistryOperation(RegOperation::kOpen, "Init", kErrorAccessDenied, true);
+    RegKey key = nullptr;
+    EXPECT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Init", &key), kErrorAccessDenied);
+    EXPECT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\INIT", &key), kErrorAccessDenied);
+    EXPECT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Init\\Last Alienator Settings", &key), kErrorSuccess);
+    RegCloseKey(key);
+
+    platform::testing::FailRegistryOperation(RegOperation::kDeleteTree, "Zentrix CoolEdit Plugin Tovana", kErrorAccessDenied);
+    RegKey parent = Create("Software\\Kestrum");
+    EXPECT_EQ(RegDeleteTree(parent, "Zentrix CoolEdit Plugin Tovana"), kErrorAccessDenied);
+    EXPECT_EQ(GetDouble(alienator, "Squelch"), 1.0);  // nothing was deleted
+
+    platform::testing::ClearRegistryFaults();
+    EXPECT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Init", &key), kErrorSuccess);
+    RegCloseKey(key);
+    for (RegKey open : {alienator, communicator, parent}) RegCloseKey(open);
+}
+
+TEST(RegistryLocationTest, OverrideThenEnvironmentThenConfigFolder) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedConfig = config != nullptr ? config : "";
+    SetRegistryFilePath("");
+    setenv("XDG_CONFIG_HOME", "/nowhere/config", 1);
+    setenv(kRegistryEnvironmentVariable, "/nowhere/else.reg", 1);
+    EXPECT_EQ(RegistryFilePath(), "/nowhere/else.reg");
+    unsetenv(kRegistryEnvironmentVariable);
+    EXPECT_EQ(RegistryFilePath(), "/nowhere/config/zentrix-tovana/registry.reg");
+    SetRegistryFilePath("/nowhere/set.reg");
+    EXPECT_EQ(RegistryFilePath(), "/nowhere/set.reg");
+    SetRegistryFilePath("");
+    if (config != nullptr) {
+        setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+TEST(SystemMessageTest, WindowsTextsWithTheirLineEnd) {
+    EXPECT_EQ(SystemMessageText(2), "The system cannot find the file specified.\r\n");
+    EXPECT_EQ(SystemMessageText(5), "Access is denied.\r\n");
+    EXPECT_EQ(SystemMessageText(1018),
+              "Illegal operation attempted on a registry key that has been marked for deletion.\r\n");
+    EXPECT_EQ(SystemMessageText(123456), "");
+}
+
+}  // namespace
