@@ -25,10 +25,15 @@ bool PluginLoader::Load(const std::string& path) {
            resolve(process, "XfmDo") && resolve(destroy, "XfmDestroy");
 }
 
-std::string DefaultPluginPath() {
+std::string SelfPath() {
     char self[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return "ZentrixTvn.xfm";
-    std::string path(self, static_cast<std::size_t>(length));
-    return path.substr(0, path.find_last_of('/') + 1) + "ZentrixTvn.xfm";
+    if (length <= 0) return "";
+    return std::string(self, static_cast<std::size_t>(length));
+}
+
+std::string DefaultPluginPath() {
+    const std::string self = SelfPath();
+    if (self.empty()) return "ZentrixTvn.xfm";
+    return self.substr(0, self.find_last_of('/') + 1) + "ZentrixTvn.xfm";
 }

@@ -30,3 +30,5 @@ private:
 
 // The plug-in beside the running executable.
 std::string DefaultPluginPath();
+// The running executable.
+std::string SelfPath();

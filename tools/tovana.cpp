@@ -4,50 +4,87 @@
 #include <cstring>
 #include <string>
 
+#include "tools/commands.h"
 #include "tools/plugin_loader.h"
+
+#ifndef TOVANA_VERSION
+#define TOVANA_VERSION "0.0.0"
+#endif
 
 namespace {
 
-int Info(const std::string& pluginPath) {
-    PluginLoader plugin;
-    if (!plugin.Load(pluginPath)) {
-        std::fprintf(stderr, "tovana: %s\n", plugin.error().c_str());
-        return 2;
-    }
-    PluginInfoRecord info{};
-    const unsigned result = plugin.query(&info);
-    auto text = [&](std::size_t offset) { return reinterpret_cast<const char*>(info.bytes + offset); };
-    std::printf("plug-in:    %s\n", pluginPath.c_str());
-    std::printf("name:       %s\n", text(info_offsets::kName));
-    std::printf("copyright:  %s\n", text(info_offsets::kCopyright));
-    std::printf("command:    %s\n", text(info_offsets::kCommandText));
-    std::printf("result:     0x%04X\n", result);
-    return 0;
-}
-
-void Usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: tovana [--plugin PATH] info\n"
-                 "  info   load the plug-in and show what it reports to the editor\n");
-}
+const char kUsage[] =
+    "usage: tovana [--plugin PATH] COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  apply     apply an effect to audio files (tovana apply --help)\n"
+    "  presets   list, export and import presets\n"
+    "  settings  show the stored settings\n"
+    "  info      show what the plug-in reports to the editor\n"
+    "  demo      run the bundled voice sample through every built-in preset\n"
+    "\n"
+    "Options:\n"
+    "  --plugin PATH  load this ZentrixTvn.xfm instead of the one beside tovana\n"
+    "  --help         this text; tovana COMMAND --help for a command\n"
+    "  --version      the version\n"
+    "\n"
+    "Settings and presets live in the plug-in's store, a registry export file\n"
+    "($XDG_CONFIG_HOME/zentrix-tovana/registry.reg; TOVANA_REGISTRY names another).\n"
+    "\n"
+    "Exit status: 0 done, 1 command-line problem, 2 error while processing,\n"
+    "130 cancelled.\n";
 
 }  // namespace
 
+namespace tovana {
+
+int Complain(int status, const std::string& message) {
+    std::fprintf(stderr, "tovana: %s\n", message.c_str());
+    return status;
+}
+
+bool WantsHelp(const Args& args) {
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") return true;
+    }
+    return false;
+}
+
+}  // namespace tovana
+
 int main(int argc, char** argv) {
-    std::string pluginPath = DefaultPluginPath();
+    tovana::Context context;
+    context.pluginPath = DefaultPluginPath();
+    context.self = SelfPath();
     int i = 1;
     for (; i < argc && argv[i][0] == '-'; ++i) {
         if (std::strcmp(argv[i], "--plugin") == 0 && i + 1 < argc) {
-            pluginPath = argv[++i];
-        } else if (std::strcmp(argv[i], "--help") == 0) {
-            Usage(stdout);
+            context.pluginPath = argv[++i];
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tovana %s\n", TOVANA_VERSION);
             return 0;
         } else {
-            Usage(stderr);
+            std::fputs(kUsage, stderr);
             return 1;
         }
     }
-    if (i < argc && std::strcmp(argv[i], "info") == 0) return Info(pluginPath);
-    Usage(stderr);
-    return 1;
+    if (i >= argc) {
+        std::fputs(kUsage, stderr);
+        return 1;
+    }
+    const std::string command = argv[i];
+    const tovana::Args args(argv + i + 1, argv + argc);
+    if (command == "apply") return tovana::ApplyCommand(context, args);
+    if (command == "presets") return tovana::PresetsCommand(context, args);
+    if (command == "settings") return tovana::SettingsCommand(context, args);
+    if (command == "info") return tovana::InfoCommand(context, args);
+    if (command == "demo") return tovana::DemoCommand(context, args);
+    if (command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    return tovana::Complain(1, "unknown command '" + command + "' (see tovana --help)");
 }

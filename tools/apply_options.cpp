@@ -1,0 +1,190 @@
+#include "tools/apply_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace tovana {
+namespace {
+
+bool ParseCount(const std::string& text, std::int64_t maximum, std::int64_t* value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (*end != '\0' || errno == ERANGE || parsed > maximum) return false;
+    *value = parsed;
+    return true;
+}
+
+}  // namespace
+
+const char kApplyHelp[] =
+    "usage: tovana apply [OPTIONS] INPUT OUTPUT\n"
+    "       tovana apply [OPTIONS] -o OUTDIR INPUT...\n"
+    "\n"
+    "Runs the plug-in on audio files as the editor does: its dialog is set up\n"
+    "with the options below exactly as a user would (effect tab, preset,\n"
+    "sliders, check boxes, mix, OK), so the run uses and stores what the\n"
+    "dialog shows. Without effect options the stored settings and the effect\n"
+    "used last are applied again.\n"
+    "\n"
+    "Effect options:\n"
+    "  --effect NAME        alienator, communicator, deepenator or cylonator\n"
+    "  --preset NAME        a built-in or user preset of that effect\n"
+    "  --set 'NAME=VALUE'   a setting by its stored name, e.g. 'Carrier Freq=440';\n"
+    "                       check boxes take 0 or 1 (repeatable)\n"
+    "  --wet N, --dry N     mix in percent; giving both clears \"Linked\" first\n"
+    "\n"
+    "Run options:\n"
+    "  --seed N             seed every run with N (same command, same bytes);\n"
+    "                       without it the clock seeds the run\n"
+    "  --selection A:B      process frames A to B (inclusive); the rest is copied\n"
+    "  -q, --quiet          no progress bar and no notices\n"
+    "  -o, --outdir DIR     batch: write each INPUT to DIR under its own name\n"
+    "  -j, --jobs N         batch: files processed at once (default: cores)\n"
+    "  --spectrogram PNG    one file: a before/after spectrogram picture\n"
+    "\n"
+    "Audio: any file libsndfile reads, mono or stereo; other sample formats are\n"
+    "converted to 16-bit. OUTPUT is 16-bit PCM in the format of its extension,\n"
+    "written beside it and renamed at the end (OUTPUT may be INPUT).\n"
+    "\n"
+    "Exit status: 0 done, 1 command-line problem, 2 error while processing\n"
+    "(also unreadable input or unwritable output), 130 cancelled (Ctrl-C).\n";
+
+bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* options, std::string* error) {
+    std::vector<std::string> positional;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::string value;
+        bool inlineValue = false;
+        if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos && arg.rfind("--set", 0) != 0) {
+            value = arg.substr(arg.find('=') + 1);
+            arg = arg.substr(0, arg.find('='));
+            inlineValue = true;
+        } else if (arg.rfind("--set=", 0) == 0) {
+            value = arg.substr(6);
+            arg = "--set";
+            inlineValue = true;
+        }
+        auto take = [&](std::string* into) {
+            if (inlineValue) {
+                *into = value;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                *error = "option " + arg + " needs a value";
+                return false;
+            }
+            *into = args[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--help" || arg == "-h") {
+            options->help = true;
+        } else if (arg == "-q" || arg == "--quiet") {
+            options->quiet = true;
+        } else if (arg == "--effect") {
+            if (!take(&options->effect.effect)) return false;
+        } else if (arg == "--preset") {
+            if (!take(&text)) return false;
+            options->effect.preset = text;
+        } else if (arg == "--set") {
+            if (!take(&text)) return false;
+            const std::size_t equals = text.find('=');
+            if (equals == std::string::npos || equals == 0) {
+                *error = "--set takes 'NAME=VALUE' (got '" + text + "')";
+                return false;
+            }
+            options->effect.sets.emplace_back(text.substr(0, equals), text.substr(equals + 1));
+        } else if (arg == "--wet") {
+            if (!take(&text)) return false;
+            options->effect.wet = text;
+        } else if (arg == "--dry") {
+            if (!take(&text)) return false;
+            options->effect.dry = text;
+        } else if (arg == "--seed") {
+            std::int64_t seed = 0;
+            if (!take(&text)) return false;
+            if (!ParseCount(text, UINT32_MAX, &seed)) {
+                *error = "--seed takes a whole number from 0 to 4294967295 (got '" + text + "')";
+                return false;
+            }
+            options->seed = static_cast<std::uint32_t>(seed);
+        } else if (arg == "--selection") {
+            if (!take(&text)) return false;
+            const std::size_t colon = text.find(':');
+            std::int64_t first = 0;
+            std::int64_t last = 0;
+            if (colon == std::string::npos || !ParseCount(text.substr(0, colon), INT64_MAX / 8, &first) ||
+                !ParseCount(text.substr(colon + 1), INT64_MAX / 8, &last) || last < first) {
+                *error = "--selection takes FIRST:LAST, frame numbers with FIRST <= LAST (got '" + text + "')";
+                return false;
+            }
+            options->selectionFirst = first;
+            options->selectionLast = last;
+        } else if (arg == "-o" || arg == "--outdir") {
+            if (!take(&options->outDir)) return false;
+            if (options->outDir.empty()) {
+                *error = "-o needs a directory";
+                return false;
+            }
+        } else if (arg == "-j" || arg == "--jobs") {
+            std::int64_t jobs = 0;
+            if (!take(&text)) return false;
+            if (!ParseCount(text, 1024, &jobs) || jobs < 1) {
+                *error = "-j takes a number of files from 1 to 1024 (got '" + text + "')";
+                return false;
+            }
+            options->jobs = static_cast<int>(jobs);
+        } else if (arg == "--spectrogram") {
+            if (!take(&options->spectrogram)) return false;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            *error = "unknown option " + arg + " (see tovana apply --help)";
+            return false;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (options->help) return true;
+    if (!options->outDir.empty()) {
+        if (positional.empty()) {
+            *error = "no INPUT given (tovana apply [OPTIONS] -o OUTDIR INPUT...)";
+            return false;
+        }
+        if (!options->spectrogram.empty()) {
+            *error = "--spectrogram needs the one-file form (tovana apply [OPTIONS] INPUT OUTPUT)";
+            return false;
+        }
+        options->inputs = positional;
+        return true;
+    }
+    if (positional.size() != 2) {
+        *error = "apply takes INPUT OUTPUT, or -o OUTDIR INPUT... (see tovana apply --help)";
+        return false;
+    }
+    if (options->jobs != 0) {
+        *error = "-j is for a batch (-o OUTDIR INPUT...)";
+        return false;
+    }
+    options->inputs = {positional[0]};
+    options->output = positional[1];
+    return true;
+}
+
+std::vector<std::string> BatchChildArgs(const ApplyOptions& options, const std::string& input,
+                                        const std::string& output) {
+    std::vector<std::string> args = {"apply", "-q"};
+    if (options.seed) {
+        args.push_back("--seed");
+        args.push_back(std::to_string(*options.seed));
+    }
+    if (options.selectionFirst) {
+        args.push_back("--selection");
+        args.push_back(std::to_string(*options.selectionFirst) + ":" + std::to_string(*options.selectionLast));
+    }
+    args.push_back(input);
+    args.push_back(output);
+    return args;
+}
+
+}  // namespace tovana

@@ -1,0 +1,37 @@
+// The options of `tovana apply`.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/setup_plan.h"
+
+namespace tovana {
+
+struct ApplyOptions {
+    EffectOptions effect;
+    std::optional<std::uint32_t> seed;
+    std::optional<std::int64_t> selectionFirst;
+    std::optional<std::int64_t> selectionLast;
+    bool quiet = false;
+    bool help = false;
+    std::string outDir;  // batch form when set
+    int jobs = 0;        // 0: one per core
+    std::string spectrogram;
+    std::vector<std::string> inputs;
+    std::string output;  // single form
+};
+
+// False with a message for the first problem found.
+bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* options, std::string* error);
+
+// The arguments that repeat `options` for one file of a batch, apart from
+// the effect options, which the batch sets once beforehand.
+std::vector<std::string> BatchChildArgs(const ApplyOptions& options, const std::string& input,
+                                        const std::string& output);
+
+extern const char kApplyHelp[];
+
+}  // namespace tovana

@@ -1,0 +1,238 @@
+#include "tools/audio_io.h"
+
+#include <fcntl.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "tools/store_view.h"
+
+namespace tovana {
+namespace {
+
+std::string Extension(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    return Lower(path.substr(dot + 1));
+}
+
+std::string EncodingName(int format) {
+    SF_FORMAT_INFO info{};
+    info.format = format & SF_FORMAT_SUBMASK;
+    if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.name != nullptr) {
+        return info.name;
+    }
+    return "an unknown encoding";
+}
+
+struct Alias {
+    const char* extension;
+    const char* as;
+};
+const Alias kAliases[] = {{"wave", "wav"}, {"aif", "aiff"}, {"aifc", "aiff"}, {"snd", "au"}, {"ircam", "sf"}};
+
+}  // namespace
+
+AudioInput::~AudioInput() {
+    if (file_ != nullptr) sf_close(file_);
+}
+
+bool AudioInput::Open(const std::string& path, std::string* error) {
+    path_ = path;
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        *error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        *error = "cannot read " + path + ": it is a directory";
+        return false;
+    }
+    SF_INFO info{};
+    file_ = sf_open(path.c_str(), SFM_READ, &info);
+    if (file_ == nullptr) {
+        *error = "cannot read " + path + " as audio: " + sf_strerror(nullptr);
+        return false;
+    }
+    channels_ = info.channels;
+    sampleRate_ = info.samplerate;
+    frames_ = info.frames;
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    is16Bit_ = subtype == SF_FORMAT_PCM_16;
+    encoding_ = EncodingName(info.format);
+    // Floating-point input beyond full scale is clipped, not wrapped.
+    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    if (!info.seekable) {
+        *error = "cannot read " + path + ": the file cannot be read in blocks (not seekable)";
+        return false;
+    }
+    return true;
+}
+
+bool AudioInput::Read(std::int64_t frame, std::int16_t* samples, std::int64_t count, std::string* error) {
+    if (frame != position_ && sf_seek(file_, frame, SEEK_SET) < 0) {
+        *error = "cannot read " + path_ + ": " + sf_strerror(file_);
+        return false;
+    }
+    const sf_count_t got = sf_readf_short(file_, samples, count);
+    position_ = frame + (got > 0 ? got : 0);
+    if (got != count) {
+        *error = "cannot read " + path_ + ": the file ended early or is damaged";
+        return false;
+    }
+    return true;
+}
+
+AudioOutput::~AudioOutput() { Discard(); }
+
+bool AudioOutput::Create(const std::string& path, int format, int channels, int sampleRate, std::string* error) {
+    path_ = path;
+    channels_ = channels;
+    const std::size_t slash = path.find_last_of('/');
+    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string pattern = (slash == std::string::npos ? std::string() : directory) + "." + base + ".tovana-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = mkstemp(name.data());
+    if (fd < 0) {
+        *error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    temporary_ = name.data();
+    // The new file gets the old one's permissions, or the usual ones.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0) {
+        fchmod(fd, status.st_mode & 07777);
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = sampleRate;
+    info.format = format;
+    file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    if (file_ == nullptr) {
+        *error = "cannot write " + path + ": " + sf_strerror(nullptr);
+        close(fd);
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool AudioOutput::Write(std::int64_t frame, const std::int16_t* samples, std::int64_t count, std::string* error) {
+    if (file_ == nullptr) {
+        *error = "cannot write " + path_;
+        return false;
+    }
+    if (frame != position_ && sf_seek(file_, frame, SEEK_SET) < 0) {
+        *error = "cannot write " + path_ + ": this format is written front to back only";
+        return false;
+    }
+    const sf_count_t put = sf_writef_short(file_, samples, count);
+    position_ = frame + (put > 0 ? put : 0);
+    if (put != count) {
+        *error = "cannot write " + path_ + ": " + sf_strerror(file_);
+        return false;
+    }
+    return true;
+}
+
+bool AudioOutput::Close(std::string* error) {
+    if (file_ == nullptr) return true;
+    sf_write_sync(file_);
+    const int result = sf_close(file_);
+    file_ = nullptr;
+    if (result != 0) {
+        *error = "cannot write " + path_ + ": " + sf_error_number(result);
+        return false;
+    }
+    return true;
+}
+
+bool AudioOutput::Commit(std::string* error) {
+    if (!Close(error)) return false;
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        *error = "cannot write " + path_ + ": " + std::strerror(errno);
+        return false;
+    }
+    temporary_.clear();
+    return true;
+}
+
+void AudioOutput::Discard() {
+    if (file_ != nullptr) {
+        sf_close(file_);
+        file_ = nullptr;
+    }
+    if (!temporary_.empty()) {
+        unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+int OutputFormatFor(const std::string& path, int channels) {
+    std::string extension = Extension(path);
+    for (const Alias& alias : kAliases) {
+        if (extension == alias.extension) extension = alias.as;
+    }
+    if (extension.empty() || extension == "raw") return 0;
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int i = 0; i < count; ++i) {
+        SF_FORMAT_INFO info{};
+        info.format = i;
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+        if (info.extension == nullptr || extension != info.extension) continue;
+        SF_INFO check{};
+        check.channels = channels;
+        check.samplerate = 44100;
+        check.format = info.format | SF_FORMAT_PCM_16;
+        if (sf_format_check(&check)) return check.format;
+    }
+    return 0;
+}
+
+std::string OutputExtensions() {
+    std::string list;
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int i = 0; i < count; ++i) {
+        SF_FORMAT_INFO info{};
+        info.format = i;
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+        if (info.extension == nullptr || std::strcmp(info.extension, "raw") == 0) continue;
+        SF_INFO check{};
+        check.channels = 2;
+        check.samplerate = 44100;
+        check.format = info.format | SF_FORMAT_PCM_16;
+        if (!sf_format_check(&check)) continue;
+        const std::string item = info.extension;
+        if ((", " + list + ",").find(", " + item + ",") != std::string::npos) continue;
+        list += (list.empty() ? "" : ", ") + item;
+    }
+    return list;
+}
+
+bool CopyFrames(AudioInput& in, AudioOutput& out, std::int64_t first, std::int64_t count, std::string* error) {
+    constexpr std::int64_t kBlockFrames = 16384;
+    std::vector<std::int16_t> block(static_cast<std::size_t>(kBlockFrames * in.channels()));
+    for (std::int64_t done = 0; done < count;) {
+        const std::int64_t n = count - done < kBlockFrames ? count - done : kBlockFrames;
+        if (!in.Read(first + done, block.data(), n, error)) return false;
+        if (!out.Write(first + done, block.data(), n, error)) return false;
+        done += n;
+    }
+    return true;
+}
+
+}  // namespace tovana

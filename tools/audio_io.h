@@ -1,0 +1,76 @@
+// Audio files through libsndfile, read and written in blocks: a run never
+// holds more than one block of a file in memory. Samples are always 16-bit;
+// libsndfile converts other formats on the way in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct sf_private_tag;
+
+namespace tovana {
+
+class AudioInput {
+public:
+    AudioInput() = default;
+    ~AudioInput();
+    AudioInput(const AudioInput&) = delete;
+    AudioInput& operator=(const AudioInput&) = delete;
+
+    bool Open(const std::string& path, std::string* error);
+    int channels() const { return channels_; }
+    int sampleRate() const { return sampleRate_; }
+    std::int64_t frames() const { return frames_; }
+    bool is16Bit() const { return is16Bit_; }
+    // "24-bit PCM", "32-bit float", ... as libsndfile names the encoding.
+    const std::string& encoding() const { return encoding_; }
+
+    // `count` frames starting at `frame`, interleaved; seeks when needed.
+    bool Read(std::int64_t frame, std::int16_t* samples, std::int64_t count, std::string* error);
+
+private:
+    sf_private_tag* file_ = nullptr;
+    std::string path_;
+    int channels_ = 0;
+    int sampleRate_ = 0;
+    std::int64_t frames_ = 0;
+    std::int64_t position_ = 0;
+    bool is16Bit_ = false;
+    std::string encoding_;
+};
+
+// A file written beside its final name and put in place by Commit, so that
+// a failure or a cancel never leaves a half-written file under that name.
+class AudioOutput {
+public:
+    AudioOutput() = default;
+    ~AudioOutput();  // discards what was not committed
+    AudioOutput(const AudioOutput&) = delete;
+    AudioOutput& operator=(const AudioOutput&) = delete;
+
+    bool Create(const std::string& path, int format, int channels, int sampleRate, std::string* error);
+    bool Write(std::int64_t frame, const std::int16_t* samples, std::int64_t count, std::string* error);
+    // Closes the file; it stays under its temporary name until Commit.
+    bool Close(std::string* error);
+    bool Commit(std::string* error);
+    void Discard();
+    const std::string& temporaryPath() const { return temporary_; }
+
+private:
+    sf_private_tag* file_ = nullptr;
+    std::string path_;
+    std::string temporary_;
+    int channels_ = 0;
+    std::int64_t position_ = 0;
+};
+
+// The libsndfile major format for a file name's extension with 16-bit PCM,
+// or 0 when none can hold it. `channels` as the file will have.
+int OutputFormatFor(const std::string& path, int channels);
+// "wav, aiff, au, flac, ..." for messages.
+std::string OutputExtensions();
+
+// Copies frames [first, first + count) from `in` to `out` in blocks.
+bool CopyFrames(AudioInput& in, AudioOutput& out, std::int64_t first, std::int64_t count, std::string* error);
+
+}  // namespace tovana

@@ -1,0 +1,296 @@
+// tovana settings, presets, presets export/import and info: the store and
+// the presets, read and carried without opening the dialog.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/portable/reg_file.h"
+#include "platform/registry.h"
+#include "settings/builtin_presets.h"
+#include "tools/commands.h"
+#include "tools/plugin_run.h"
+#include "tools/store_view.h"
+
+namespace tovana {
+namespace {
+
+const char kSettingsHelp[] =
+    "usage: tovana settings\n"
+    "\n"
+    "Shows what the plug-in has stored: every effect's last settings, the\n"
+    "effect used last and the mix. The store is the file named on the first\n"
+    "line (TOVANA_REGISTRY chooses another).\n";
+
+const char kPresetsHelp[] =
+    "usage: tovana presets [EFFECT]\n"
+    "       tovana presets export FILE [EFFECT] [NAME...]\n"
+    "       tovana presets import FILE\n"
+    "\n"
+    "Lists the presets of one or every effect in the order of the plug-in's\n"
+    "list, marking built-in and user presets. export writes user presets to\n"
+    "FILE in the Windows registry editor's format (all of them, one effect's,\n"
+    "or the named ones); import adds the presets of such a file, replacing a\n"
+    "user preset of the same name and refusing built-in names. A file\n"
+    "exported here can be imported on Windows by double-clicking it.\n";
+
+std::string Number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
+
+std::string Range(const SettingInfo& row) {
+    if (row.kind == SettingKind::ListIndex) return "-1 or an index of the list";
+    if (row.kind == SettingKind::Flag) return "0 or 1";
+    return Number(row.minimum) + " to " + Number(row.maximum);
+}
+
+std::vector<int> EffectsFrom(const std::string& name, bool* ok) {
+    *ok = true;
+    if (name.empty()) return {0, 1, 2, 3};
+    const int effect = EffectByName(name);
+    if (effect < 0) *ok = false;
+    return {effect};
+}
+
+int ListPresets(const Args& args) {
+    if (args.size() > 1) return Complain(kExitUsage, "presets takes at most one EFFECT (see tovana presets --help)");
+    bool ok = false;
+    const std::vector<int> effects = EffectsFrom(args.empty() ? "" : args[0], &ok);
+    if (!ok) return Complain(kExitUsage, "unknown effect '" + args[0] + "' (choose " + EffectChoices() + ")");
+    for (int e : effects) {
+        const auto kind = static_cast<EffectKind>(e);
+        std::printf("%s\n", TableOf(e).name);
+        for (const ListedPreset& entry : PresetList(kind, ReadUserPresets(kind))) {
+            const char* mark = entry.builtIn ? "built-in" : entry.replacesBuiltIn ? "user (in place of the built-in)"
+                                                                                   : "user";
+            std::printf("  %-30s %s\n", entry.name.c_str(), mark);
+        }
+    }
+    return kExitOk;
+}
+
+platform::reg::Key* PresetsKeyIn(platform::reg::Key& top, const EffectTable& table, bool create) {
+    std::string path = std::string(platform::reg::kCurrentUserHive) + "\\" + RootKeyPath() + "\\" +
+                       PresetsKeyName(table);
+    platform::reg::Key* key = &top;
+    std::size_t start = 0;
+    while (key != nullptr && start <= path.size()) {
+        const std::size_t end = std::min(path.find('\\', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        key = create ? key->AddSubkey(part) : key->FindSubkey(part);
+        start = end + 1;
+    }
+    return key;
+}
+
+int ExportPresets(const Args& args) {
+    if (args.empty()) return Complain(kExitUsage, "presets export needs a FILE");
+    const std::string file = args[0];
+    std::size_t next = 1;
+    std::vector<int> effects = {0, 1, 2, 3};
+    if (next < args.size() && EffectByName(args[next]) >= 0) effects = {EffectByName(args[next++])};
+    std::vector<std::string> names(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
+    std::vector<bool> found(names.size(), false);
+
+    platform::reg::Key top;
+    int count = 0;
+    for (int e : effects) {
+        const EffectTable& table = TableOf(e);
+        for (const UserPreset& preset : ReadUserPresets(static_cast<EffectKind>(e))) {
+            bool wanted = names.empty();
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                if (names[i] == preset.name) wanted = found[i] = true;
+            }
+            if (!wanted) continue;
+            if (!preset.problem.empty()) {
+                return Complain(kExitFailed, "the stored preset '" + preset.name + "' of " + table.name +
+                                                " is damaged (no '" + preset.problem + "'); nothing was exported");
+            }
+            platform::reg::Key* key = PresetsKeyIn(top, table, true)->AddSubkey(preset.name);
+            for (std::size_t r = 1; r < table.settingCount; ++r) {
+                unsigned char data[8];
+                std::memcpy(data, &preset.block[r], sizeof data);
+                key->SetValue(SettingName(table.settings[r]), platform::kRegNone, data, sizeof data);
+            }
+            ++count;
+        }
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (found[i]) continue;
+        for (int e : effects) {
+            if (FindBuiltInPreset(static_cast<EffectKind>(e), names[i]) != nullptr) {
+                return Complain(kExitUsage, "'" + names[i] + "' is a built-in preset; only user presets are exported");
+            }
+        }
+        return Complain(kExitUsage, "no user preset named '" + names[i] + "' (see tovana presets)");
+    }
+    if (count == 0) return Complain(kExitFailed, "there are no user presets to export; nothing was written");
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << platform::reg::FormatRegFile(top);
+    out.close();
+    if (!out) return Complain(kExitFailed, "cannot write " + file);
+    std::printf("exported %d preset%s to %s\n", count, count == 1 ? "" : "s", file.c_str());
+    return kExitOk;
+}
+
+struct Incoming {
+    int effect;
+    std::string name;
+    std::vector<double> block;
+};
+
+// The presets of an export file, all checked before anything is stored.
+bool ReadPresetFile(const std::string& file, std::vector<Incoming>* presets, std::string* error) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        *error = "cannot open " + file;
+        return false;
+    }
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    platform::reg::Key top;
+    std::string reason;
+    if (!platform::reg::ParseRegFile(bytes.str(), &top, &reason)) {
+        *error = file + " is not a registry export: " + reason;
+        return false;
+    }
+    for (int e = 0; e < kEffectCount; ++e) {
+        const EffectTable& table = TableOf(e);
+        platform::reg::Key* list = PresetsKeyIn(top, table, false);
+        if (list == nullptr) continue;
+        for (const auto& entry : list->subkeys) {
+            platform::reg::Key& key = *entry.second;
+            Incoming preset{e, key.name, std::vector<double>(table.settingCount, -1.0)};
+            for (std::size_t r = 1; r < table.settingCount; ++r) {
+                const std::string name = SettingName(table.settings[r]);
+                platform::reg::Value* value = key.FindValue(name);
+                if (value == nullptr || value->data.size() != 8) {
+                    *error = file + ": the " + table.name + " preset '" + key.name + "' has " +
+                             (value == nullptr ? "no" : "a damaged") + " value '" + name + "'";
+                    return false;
+                }
+                std::memcpy(&preset.block[r], value->data.data(), 8);
+            }
+            presets->push_back(std::move(preset));
+        }
+    }
+    if (presets->empty()) {
+        *error = file + " holds no presets of Zentrix Tovana";
+        return false;
+    }
+    return true;
+}
+
+// The plug-in builds or repairs its store when its dialog opens.
+bool EnsureStore(const Context& context, std::string* error) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const StoredState state = ReadStoredState();
+        if (state.exists && state.problem.empty()) return true;
+        PluginLoader plugin;
+        if (!plugin.Load(context.pluginPath)) {
+            *error = plugin.error();
+            return false;
+        }
+        RunRequest session;
+        session.steps = {SetupStep::Make(SetupStep::Kind::PressCancel)};
+        RunPlugin(plugin, session);
+    }
+    const StoredState state = ReadStoredState();
+    if (state.exists && state.problem.empty()) return true;
+    *error = "the plug-in did not create its store";
+    return false;
+}
+
+int ImportPresets(const Context& context, const Args& args) {
+    if (args.size() != 1) return Complain(kExitUsage, "presets import takes one FILE");
+    std::vector<Incoming> presets;
+    std::string error;
+    if (!ReadPresetFile(args[0], &presets, &error)) return Complain(kExitFailed, error + "; nothing was imported");
+    if (!EnsureStore(context, &error)) return Complain(kExitFailed, error + "; nothing was imported");
+    int refused = 0;
+    platform::RegKey root = nullptr;
+    if (platform::RegOpenKey(platform::CurrentUserKey(), RootKeyPath(), &root) != platform::kErrorSuccess) {
+        return Complain(kExitFailed, "cannot open the store; nothing was imported");
+    }
+    for (const Incoming& preset : presets) {
+        const EffectTable& table = TableOf(preset.effect);
+        if (FindBuiltInPreset(static_cast<EffectKind>(preset.effect), preset.name) != nullptr) {
+            std::fprintf(stderr, "tovana: refused %s preset '%s': it is the name of a built-in preset\n", table.name,
+                         preset.name.c_str());
+            ++refused;
+            continue;
+        }
+        platform::RegKey list = nullptr;
+        platform::RegCreateKey(root, PresetsKeyName(table), &list);
+        platform::RegKey existing = nullptr;
+        const bool replaced = platform::RegOpenKey(list, preset.name, &existing) == platform::kErrorSuccess;
+        if (replaced) {
+            platform::RegCloseKey(existing);
+            platform::RegDeleteTree(list, preset.name);
+        }
+        platform::RegKey key = nullptr;
+        if (platform::RegCreateKey(list, preset.name, &key) != platform::kErrorSuccess) {
+            std::fprintf(stderr, "tovana: cannot store %s preset '%s'\n", table.name, preset.name.c_str());
+            ++refused;
+        } else {
+            for (std::size_t r = 1; r < table.settingCount; ++r) {
+                platform::RegSetValue(key, SettingName(table.settings[r]), platform::kRegNone, &preset.block[r], 8);
+            }
+            platform::RegCloseKey(key);
+            std::printf("%s %s preset '%s'\n", replaced ? "replaced" : "added", table.name, preset.name.c_str());
+        }
+        platform::RegCloseKey(list);
+    }
+    platform::RegCloseKey(root);
+    return refused == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int PresetsCommand(const Context& context, const Args& args) {
+    if (WantsHelp(args)) {
+        std::fputs(kPresetsHelp, stdout);
+        return kExitOk;
+    }
+    if (!args.empty() && args[0] == "export") return ExportPresets(Args(args.begin() + 1, args.end()));
+    if (!args.empty() && args[0] == "import") return ImportPresets(context, Args(args.begin() + 1, args.end()));
+    return ListPresets(args);
+}
+
+int SettingsCommand(const Context&, const Args& args) {
+    if (WantsHelp(args)) {
+        std::fputs(kSettingsHelp, stdout);
+        return kExitOk;
+    }
+    if (!args.empty()) return Complain(kExitUsage, "settings takes no arguments");
+    const StoredState state = ReadStoredState();
+    std::printf("store: %s\n", platform::RegistryFilePath().c_str());
+    if (!state.exists) {
+        std::printf("nothing stored yet; the plug-in starts from these defaults\n");
+    } else if (!state.problem.empty()) {
+        std::printf("the store is damaged: '%s' is missing; the plug-in will reset it when its dialog next opens\n",
+                    state.problem.c_str());
+    }
+    const int last = state.lastActiveEffect;
+    std::printf("active effect: %s\n", last >= 0 && last < kEffectCount ? TableOf(last).name : "(none)");
+    const EffectTable& active = TableOf(last >= 0 && last < kEffectCount ? last : 0);
+    const auto* block = reinterpret_cast<const double*>(reinterpret_cast<const unsigned char*>(&state.settings) +
+                                                        active.blockOffset);
+    std::printf("mix: wet %s %%, dry %s %%, %s\n", Number(block[1]).c_str(), Number(block[2]).c_str(),
+                block[3] != 0.0 ? "linked" : "not linked");
+    for (int e = 0; e < kEffectCount; ++e) {
+        const EffectTable& table = TableOf(e);
+        std::printf("\n%s\n", table.name);
+        for (std::size_t i = 0; i < table.settingCount; ++i) {
+            const SettingInfo& row = table.settings[i];
+            std::printf("  %-28s %-8s (%s)\n", SettingName(row).c_str(),
+                        Number(SettingValue(state.settings, table, row)).c_str(), Range(row).c_str());
+        }
+    }
+    return state.problem.empty() ? kExitOk : kExitFailed;
+}
+
+}  // namespace tovana

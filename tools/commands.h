@@ -1,0 +1,27 @@
+// The commands of tovana. Each takes the arguments after its name and
+// returns the exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tovana {
+
+struct Context {
+    std::string pluginPath;
+    std::string self;  // this executable, for the processes of a batch
+};
+
+using Args = std::vector<std::string>;
+
+int ApplyCommand(const Context& context, const Args& args);
+int PresetsCommand(const Context& context, const Args& args);
+int SettingsCommand(const Context& context, const Args& args);
+int InfoCommand(const Context& context, const Args& args);
+int DemoCommand(const Context& context, const Args& args);
+
+// Prints "tovana: <message>" on standard error and returns `status`.
+int Complain(int status, const std::string& message);
+bool WantsHelp(const Args& args);
+
+}  // namespace tovana

@@ -1,0 +1,342 @@
+#include "tools/setup_plan.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstddef>
+#include <cstdlib>
+
+namespace tovana {
+namespace {
+
+// A check box that enables other controls of its page; `enablingState` is
+// the state in which they can be used.
+struct Enabler {
+    EffectKind effect;
+    std::size_t offset;
+    int enablingState;
+    std::size_t dependents[3];  // offsets; 0 ends the list (offset 0 is Preset Selection)
+};
+
+#define AT(Block, field) offsetof(Block, field)
+const Enabler kEnablers[] = {
+    {EffectKind::Alienator, AT(AlienatorSettings, hopEnabled), 1,
+     {AT(AlienatorSettings, hopFreqDev), AT(AlienatorSettings, hopPeriod), AT(AlienatorSettings, smoothEnabled)}},
+    {EffectKind::Communicator, AT(CommunicatorSettings, changingStaticEnabled), 1,
+     {AT(CommunicatorSettings, changingStatic), 0, 0}},
+    {EffectKind::Cylonator, AT(CylonatorSettings, noiseLeftEnabled), 0, {AT(CylonatorSettings, pitchLeft), 0, 0}},
+    {EffectKind::Cylonator, AT(CylonatorSettings, noiseRightEnabled), 0, {AT(CylonatorSettings, pitchRight), 0, 0}},
+};
+
+// Slider pairs of which the upper one never stands below the lower one.
+struct BoundedPair {
+    EffectKind effect;
+    std::size_t upper;
+    std::size_t lower;
+};
+const BoundedPair kPairs[] = {
+    {EffectKind::Communicator, AT(CommunicatorSettings, fullness), AT(CommunicatorSettings, frequency)},
+    {EffectKind::Communicator, AT(CommunicatorSettings, sensitivity), AT(CommunicatorSettings, squelch)},
+};
+#undef AT
+
+const SettingInfo* RowAt(const EffectTable& table, std::size_t offset) {
+    for (std::size_t i = 0; i < table.settingCount; ++i) {
+        if (table.settings[i].offset == offset) return &table.settings[i];
+    }
+    return nullptr;
+}
+
+bool ParseWhole(const std::string& text, int* value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX) return false;
+    *value = static_cast<int>(parsed);
+    return true;
+}
+
+std::string Whole(double value) { return std::to_string(static_cast<long long>(value)); }
+
+std::string RangeText(const SettingInfo& row) {
+    if (row.kind == SettingKind::Flag) return "0 or 1";
+    return Whole(row.minimum) + " to " + Whole(row.maximum);
+}
+
+bool ParsePercent(const char* what, const std::string& text, int* value, std::string* error) {
+    if (!ParseWhole(text, value) || *value < 0 || *value > 100) {
+        *error = std::string(what) + " must be a whole number from 0 to 100 (got '" + text + "')";
+        return false;
+    }
+    return true;
+}
+
+// The setting named `name`, exactly or else without regard to case.
+const SettingInfo* FindRow(const EffectTable& table, const std::string& name) {
+    if (const SettingInfo* row = FindSetting(table, name)) return row;
+    for (std::size_t i = 0; i < table.settingCount; ++i) {
+        if (Lower(SettingName(table.settings[i])) == Lower(name)) return &table.settings[i];
+    }
+    return nullptr;
+}
+
+std::string SettableNames(const EffectTable& table) {
+    std::string names;
+    for (std::size_t i = 0; i < table.settingCount; ++i) {
+        if (table.settings[i].control == 0) continue;
+        names += (names.empty() ? "'" : ", '") + SettingName(table.settings[i]) + "'";
+    }
+    return names;
+}
+
+bool FindPreset(const std::vector<ListedPreset>& list, const std::string& name, std::string* found) {
+    for (const ListedPreset& entry : list) {
+        if (entry.name == name) {
+            *found = entry.name;
+            return true;
+        }
+    }
+    int matches = 0;
+    for (const ListedPreset& entry : list) {
+        if (Lower(entry.name) == Lower(name)) {
+            *found = entry.name;
+            ++matches;
+        }
+    }
+    return matches == 1;
+}
+
+}  // namespace
+
+DialogState CurrentDialogState() {
+    DialogState state;
+    const StoredState stored = ReadStoredState();
+    state.settings = stored.settings;
+    state.lastActiveEffect = stored.lastActiveEffect;
+    for (int e = 0; e < kEffectCount; ++e) {
+        state.presets[e] = PresetList(static_cast<EffectKind>(e), ReadUserPresets(static_cast<EffectKind>(e)));
+    }
+    return state;
+}
+
+bool ValidateOptions(const EffectOptions& options, const DialogState& state, SetupRequest* request,
+                     std::string* error) {
+    *request = SetupRequest{};
+    int effect = state.lastActiveEffect >= 0 && state.lastActiveEffect < kEffectCount ? state.lastActiveEffect : 0;
+    if (!options.effect.empty()) {
+        effect = EffectByName(options.effect);
+        if (effect < 0) {
+            *error = "unknown effect '" + options.effect + "' (choose " + EffectChoices() + ")";
+            return false;
+        }
+        request->pickEffect = true;
+    }
+    request->effect = static_cast<EffectKind>(effect);
+    const EffectTable& table = TableOf(effect);
+
+    // What the page will hold once the preset is applied: the values the
+    // pair bounds are checked against.
+    std::vector<double> values(table.settingCount);
+    for (std::size_t i = 0; i < table.settingCount; ++i) {
+        values[i] = SettingValue(state.settings, table, table.settings[i]);
+    }
+    if (options.preset) {
+        const auto& list = state.presets[effect];
+        if (!FindPreset(list, *options.preset, &request->preset)) {
+            std::string names;
+            for (const ListedPreset& entry : list) names += (names.empty() ? "'" : ", '") + entry.name + "'";
+            *error = "unknown preset '" + *options.preset + "' for " + table.name + " (choose " + names + ")";
+            return false;
+        }
+        for (const ListedPreset& entry : list) {
+            if (entry.name == request->preset) values = entry.block;
+        }
+    }
+
+    std::optional<std::string> wet = options.wet;
+    std::optional<std::string> dry = options.dry;
+    std::vector<bool> requested(table.settingCount, false);
+    std::vector<int> targets(table.settingCount, 0);
+    for (const auto& [name, text] : options.sets) {
+        const SettingInfo* row = FindRow(table, name);
+        if (row == nullptr) {
+            *error = "unknown setting '" + name + "' for " + table.name + " (choose " + SettableNames(table) + ")";
+            return false;
+        }
+        if (row->control == 0) {
+            const std::string rowName = SettingName(*row);
+            if (rowName == "Wet Mix") {
+                wet = text;
+            } else if (rowName == "Dry Mix") {
+                dry = text;
+            } else {
+                *error = "'" + rowName + "' is not set directly (use --preset, --wet and --dry)";
+                return false;
+            }
+            continue;
+        }
+        int value = 0;
+        if (!ParseWhole(text, &value) || value < row->minimum || value > row->maximum) {
+            *error = "'" + SettingName(*row) + "' of " + table.name + " must be " +
+                     (row->kind == SettingKind::Flag ? std::string() : "a whole number from ") + RangeText(*row) +
+                     " (got '" + text + "')";
+            return false;
+        }
+        const std::size_t index = static_cast<std::size_t>(row - table.settings);
+        requested[index] = true;
+        targets[index] = value;
+    }
+
+    for (const BoundedPair& pair : kPairs) {
+        if (pair.effect != request->effect) continue;
+        const SettingInfo* upper = RowAt(table, pair.upper);
+        const SettingInfo* lower = RowAt(table, pair.lower);
+        const std::size_t u = static_cast<std::size_t>(upper - table.settings);
+        const std::size_t l = static_cast<std::size_t>(lower - table.settings);
+        if (!requested[u] && !requested[l]) continue;
+        // An untouched slider stands where the page shows it: inside its range.
+        auto shown = [&](std::size_t i) {
+            const SettingInfo& row = table.settings[i];
+            return requested[i] ? targets[i]
+                                : static_cast<int>(std::clamp(values[i], row.minimum, row.maximum));
+        };
+        if (shown(u) < shown(l)) {
+            *error = "'" + SettingName(*upper) + "' (" + std::to_string(shown(u)) + ") must not be below '" +
+                     SettingName(*lower) + "' (" + std::to_string(shown(l)) + "); give both or keep '" +
+                     SettingName(*upper) + "' >= '" + SettingName(*lower) + "'";
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < table.settingCount; ++i) {
+        if (requested[i]) request->targets.push_back({&table.settings[i], targets[i]});
+    }
+    int percent = 0;
+    if (wet) {
+        if (!ParsePercent("--wet", *wet, &percent, error)) return false;
+        request->wet = percent;
+    }
+    if (dry) {
+        if (!ParsePercent("--dry", *dry, &percent, error)) return false;
+        request->dry = percent;
+    }
+    return true;
+}
+
+std::vector<SetupStep> PlanSetup(const SetupRequest& request) {
+    using Kind = SetupStep::Kind;
+    std::vector<SetupStep> steps;
+    const EffectTable& table = TableOf(request.effect);
+    if (request.pickEffect) steps.push_back(SetupStep::Make(Kind::SelectTab, 0, static_cast<int>(request.effect)));
+    if (!request.preset.empty()) {
+        SetupStep step = SetupStep::Make(Kind::SelectPreset);
+        step.text = request.preset;
+        steps.push_back(step);
+    }
+    auto target = [&](std::size_t offset) -> const SettingTarget* {
+        for (const SettingTarget& t : request.targets) {
+            if (t.setting->offset == offset) return &t;
+        }
+        return nullptr;
+    };
+    // Controls that a cleared (or set) box disables are enabled first.
+    std::vector<const Enabler*> opened;
+    for (const Enabler& enabler : kEnablers) {
+        if (enabler.effect != request.effect) continue;
+        bool needed = false;
+        for (std::size_t dependent : enabler.dependents) needed = needed || (dependent != 0 && target(dependent));
+        if (!needed) continue;
+        opened.push_back(&enabler);
+        steps.push_back(SetupStep::Make(Kind::Enable, RowAt(table, enabler.offset)->control, enabler.enablingState));
+    }
+    auto isOpened = [&](std::size_t offset) {
+        return std::any_of(opened.begin(), opened.end(), [&](const Enabler* e) { return e->offset == offset; });
+    };
+    for (const SettingTarget& t : request.targets) {
+        const SettingInfo& row = *t.setting;
+        if (row.kind == SettingKind::Flag) {
+            if (!isOpened(row.offset)) steps.push_back(SetupStep::Make(Kind::SetCheck, row.control, t.value));
+            continue;
+        }
+        const BoundedPair* pair = nullptr;
+        for (const BoundedPair& p : kPairs) {
+            if (p.effect == request.effect && (p.upper == row.offset || p.lower == row.offset)) pair = &p;
+        }
+        if (pair == nullptr) {
+            steps.push_back(SetupStep::Make(Kind::MoveSlider, row.control, t.value));
+            continue;
+        }
+        const bool first = std::none_of(steps.begin(), steps.end(), [&](const SetupStep& s) {
+            return s.kind == Kind::MovePair && s.control == RowAt(table, pair->upper)->control;
+        });
+        if (!first) continue;
+        SetupStep step = SetupStep::Make(Kind::MovePair, RowAt(table, pair->upper)->control);
+        step.control2 = RowAt(table, pair->lower)->control;
+        if (const SettingTarget* upper = target(pair->upper)) {
+            step.value = upper->value;
+            step.hasValue = true;
+        }
+        if (const SettingTarget* lower = target(pair->lower)) {
+            step.value2 = lower->value;
+            step.hasValue2 = true;
+        }
+        steps.push_back(step);
+    }
+    for (const Enabler* enabler : opened) {
+        const int control = RowAt(table, enabler->offset)->control;
+        if (const SettingTarget* t = target(enabler->offset)) {
+            steps.push_back(SetupStep::Make(Kind::SetCheck, control, t->value));
+        } else {
+            steps.push_back(SetupStep::Make(Kind::Restore, control));
+        }
+    }
+    if (request.wet || request.dry) {
+        SetupStep step = SetupStep::Make(Kind::SetMix);
+        step.hasValue = request.wet.has_value();
+        step.value = request.wet.value_or(0);
+        step.hasValue2 = request.dry.has_value();
+        step.value2 = request.dry.value_or(0);
+        steps.push_back(step);
+    }
+    steps.push_back(SetupStep::Make(Kind::PressOk, kOkButton));
+    return steps;
+}
+
+std::vector<SliderMove> OrderPairMoves(int upperControl, int upper, int upperTarget, int lowerControl, int lower,
+                                       int lowerTarget) {
+    std::vector<SliderMove> planned;
+    if (upperTarget >= lower) {
+        planned = {{upperControl, upperTarget}, {lowerControl, lowerTarget}};
+    } else if (lowerTarget <= upper) {
+        planned = {{lowerControl, lowerTarget}, {upperControl, upperTarget}};
+    } else {
+        // Both sides start on the wrong side of each other's targets: the
+        // upper one is stopped at the lower one first, then both go home.
+        planned = {{upperControl, upperTarget}, {lowerControl, lowerTarget}, {upperControl, upperTarget}};
+    }
+    // Drop moves that would leave a slider where it already stands.
+    std::vector<SliderMove> moves;
+    for (const SliderMove& move : planned) {
+        int& position = move.control == upperControl ? upper : lower;
+        int reached = move.position;
+        if (move.control == upperControl) reached = std::max(reached, lower);
+        if (move.control == lowerControl) reached = std::min(reached, upper);
+        if (move.position == position) continue;
+        moves.push_back(move);
+        position = reached;
+    }
+    return moves;
+}
+
+std::vector<MixAction> MixActions(bool linkedChecked, std::optional<int> wet, std::optional<int> dry) {
+    std::vector<MixAction> actions;
+    if (wet && dry) {
+        actions.push_back({true, kLinkedCheck, 0});
+        if (!linkedChecked) actions.push_back({true, kLinkedCheck, 0});
+    }
+    if (wet) actions.push_back({false, kWetSlider, *wet});
+    if (dry) actions.push_back({false, kDrySlider, *dry});
+    return actions;
+}
+
+}  // namespace tovana
