@@ -1,0 +1,116 @@
+// The registry store: every effect's last settings, the page that was active
+// last and the user presets, under HKEY_CURRENT_USER at
+// Software\Kestrum\Zentrix CoolEdit Plugin Tovana.
+//
+// Every value is a REG_NONE double of exactly 8 bytes. Key and value names
+// come from the string table. A failure to open, create, query or read a
+// key or value is thrown as the name of that key or value (std::string);
+// the dialog operation that started the work catches it and hands it to
+// ReportRegistryError, which deletes the whole tree so that the next
+// opening starts from defaults.
+#pragma once
+
+#include <string>
+
+#include "platform/registry.h"
+#include "settings/effect_store.h"
+#include "settings/setting_tables.h"
+
+namespace store {
+
+// String ids of the keys and values that are no effect setting.
+constexpr unsigned kRootKeyId = 1;
+constexpr unsigned kInitKeyId = 17;
+constexpr unsigned kLastActiveEffectId = 1029;
+constexpr unsigned kParentKeyId = 1061;    // Software\Kestrum
+constexpr unsigned kRootNameId = 1062;     // the root's own name below its parent
+
+// The string with this id from the module's string table.
+std::string ResourceString(unsigned id);
+
+// A key opened by one operation and closed when the operation ends, also
+// when it ends by a throw.
+class ScopedKey {
+public:
+    ScopedKey() = default;
+    ~ScopedKey() { Close(); }
+    ScopedKey(const ScopedKey&) = delete;
+    ScopedKey& operator=(const ScopedKey&) = delete;
+
+    platform::RegKey get() const { return key_; }
+    platform::RegKey* put() { Close(); return &key_; }
+    void Close();
+
+private:
+    platform::RegKey key_ = nullptr;
+};
+
+// Opens or creates `name` below `parent` into `key`; throws `name` on failure.
+void OpenKey(platform::RegKey parent, const std::string& name, platform::RegKey* key);
+void CreateKey(platform::RegKey parent, const std::string& name, platform::RegKey* key);
+// Closes `key` when it is open and nulls it.
+void CloseKey(platform::RegKey* key);
+
+// Reads one setting. A missing value, or one whose size is neither 0 nor 8,
+// or a failing read throws the value's name; a value of size 0 leaves the
+// setting unchanged.
+void ReadSetting(platform::RegKey key, const std::string& name, double* value);
+// Writes one setting as its 8 raw bytes; a failing write is not reported.
+void WriteSetting(platform::RegKey key, const std::string& name, double value);
+
+// The registry side of each effect's CEffectStore operations, driven by the
+// effect's table.
+void SaveLastSettings(platform::RegKey initKey, const EffectTable& table);
+// Reads the last-settings key into the effect's block (its own mix copy
+// included). Showing the settings is the page's business.
+void LoadLastSettings(platform::RegKey initKey, const EffectTable& table);
+void CreateKeys(platform::RegKey rootKey, platform::RegKey initKey, const EffectTable& table);
+void LoadUserPresets(platform::RegKey rootKey, const EffectTable& table, CEffectStore& effect);
+// The preset values of `block` (every setting but "Preset Selection").
+void WritePresetValues(platform::RegKey presetKey, const EffectTable& table, const void* block);
+
+}  // namespace store
+
+// The plug-in dialog's side of the store: the four keys it holds open while
+// one of its registry operations runs, and the operations themselves. The
+// dialog supplies its pages, its sheet and its message boxes.
+class RegistryStore {
+public:
+    virtual ~RegistryStore();
+
+    platform::RegKey m_hRootKey = nullptr;
+    platform::RegKey m_hInitKey = nullptr;
+    platform::RegKey m_hPresetsKey = nullptr;
+    platform::RegKey m_hPresetKey = nullptr;
+
+    // Opening: creates the tree with the page defaults on the first run,
+    // otherwise loads every effect's user presets and last settings.
+    void InitRegistry();
+    void CreateRegistryDefaults();
+    void LoadSettingsFromRegistry();
+    void SaveSettingsToRegistry();
+    // The recovery rule for a thrown key or value name: close what is open,
+    // back the tree up, tell the user, delete the tree.
+    void ReportRegistryError(const std::string& name);
+
+    // The keys the Save Preset and Delete Preset buttons hand to the page:
+    // the root into m_hRootKey, the effect's presets key into m_hPresetsKey.
+    void OpenPresetKeys(int effect);
+    void ClosePresetKeys();
+
+protected:
+    virtual CEffectStore& StoreOf(int effect) = 0;
+    virtual void ActivatePage(int effect) = 0;
+    virtual int ActivePageIndex() const = 0;
+    virtual void SelectPresetEntry(int index) = 0;
+    // A message box owned by the dialog, with a caption of its own.
+    virtual int ShowRegistryMessage(const std::string& text, const std::string& caption,
+                                    unsigned type) = 0;
+
+private:
+    void CloseOpenKeys();
+};
+
+// The texts of the recovery rule.
+extern const char kRegistryReadErrorCaption[];
+extern const char kRegistryResetErrorCaption[];
