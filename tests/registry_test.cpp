@@ -383,6 +383,72 @@ TEST_F(RegistryTest, ReadsWhatTheWindowsEditorExports) {
     RegCloseKey(preset);
 }
 
+TEST_F(RegistryTest, EveryTypeComesBackFromTheFile) {
+    struct Case {
+        const char* name;
+        std::uint32_t type;
+        std::string data;
+    };
+    const std::vector<Case> cases = {
+        {"plain", 1, std::string("Stormtrooper\0", 13)},
+        {"two lines", 1, std::string("a\r\nb\0", 5)},
+        {"unterminated", 1, "abc"},
+        {"expand", 2, std::string("%TEMP%\\Größe\0", 15)},
+        {"binary", 3, std::string("\0\x01\xff", 3)},
+        {"dword", 4, std::string("\x78\x56\x34\x12", 4)},
+        {"short dword", 4, std::string("\x01\x02", 2)},
+        {"multi", 7, std::string("one\0two\0\0", 9)},
+        {"qword", 11, std::string("\x01\0\0\0\0\0\0\x80", 8)},
+        {"empty", kRegNone, ""},
+        {"odd type", 0x12345, "xyz"},
+    };
+    RegKey key = Create("Software\\Types");
+    for (const Case& c : cases) {
+        ASSERT_EQ(RegSetValue(key, c.name, c.type, c.data.data(), static_cast<std::uint32_t>(c.data.size())),
+                  kErrorSuccess);
+    }
+    SetRegistryFilePath(file_.string());  // forget what this process knows
+    for (const Case& c : cases) {
+        char buffer[32] = {};
+        std::uint32_t size = sizeof buffer;
+        std::uint32_t type = 99;
+        ASSERT_EQ(RegQueryValue(key, c.name, &type, buffer, &size), kErrorSuccess) << c.name;
+        EXPECT_EQ(type, c.type) << c.name;
+        EXPECT_EQ(std::string(buffer, size), c.data) << c.name;
+    }
+    const std::string text = ReadFile(file_);
+    EXPECT_NE(text.find("\"plain\"=\"Stormtrooper\"\n"), std::string::npos);
+    EXPECT_NE(text.find("\"dword\"=dword:12345678\n"), std::string::npos);
+    EXPECT_NE(text.find("\"multi\"=hex(7):6f,00,6e,00,65,00,00,00,74,00,77,00,6f,00,00,00,00,00\n"),
+              std::string::npos);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, ImportAppliesDeletionsAndTheOlderHeader) {
+    WriteFile(file_,
+              "REGEDIT4\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Keep]\n"
+              "\"Gone\"=dword:00000001\n"
+              "\"Stays\"=hex(2):41,42,00\n"
+              "[HKEY_CURRENT_USER\\Software\\Drop\\Deep]\n"
+              "[-HKEY_CURRENT_USER\\Software\\Drop]\n"
+              "\"Ignored\"=dword:00000002\n"
+              "[HKEY_CURRENT_USER\\Software\\Keep]\n"
+              "\"Gone\"=-\n");
+    RegKey software = nullptr;
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(), "Software", &software), kErrorSuccess) << TakeRegistryProblem();
+    EXPECT_EQ(Subkeys(software), std::vector<std::string>{"Keep"});
+    RegKey keep = Create("Software\\Keep");
+    std::uint32_t size = 0;
+    EXPECT_EQ(RegQueryValueSize(keep, "Gone", &size), kErrorFileNotFound);
+    char buffer[8] = {};
+    size = sizeof buffer;
+    EXPECT_EQ(RegQueryValue(keep, "Stays", nullptr, buffer, &size), kErrorSuccess);
+    EXPECT_EQ(std::string(buffer, size), std::string("AB", 3));  // narrow text in the older format
+    RegCloseKey(keep);
+    RegCloseKey(software);
+}
+
 TEST_F(RegistryTest, FaultHooksHitOnlyTheChosenTarget) {
     RegKey alienator = Create(kRoot + "\\Init\\Last Alienator Settings");
     RegKey communicator = Create(kRoot + "\\Init\\Last Communicator Settings");

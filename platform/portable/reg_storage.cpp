@@ -251,7 +251,10 @@ std::string CurrentFilePath() {
     return base + "/zentrix-tovana/registry.reg";
 }
 
-void SetFilePath(const std::string& path) { g_pathOverride = path; }
+void SetFilePath(const std::string& path) {
+    g_pathOverride = path;
+    g_cache.loaded = false;  // read afresh, even when the path comes back
+}
 
 std::string TakeProblem() {
     std::string problem;
