@@ -1,7 +1,8 @@
 // The registry without Windows: Win32 meanings, the file it lives in, and
 // several processes sharing that file.
-#include <gtest/gtest.h>
+#include "platform/registry.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,7 +16,6 @@
 #include <vector>
 
 #include "platform/portable/reg_storage.h"
-#include "platform/registry.h"
 
 namespace {
 
@@ -92,8 +92,10 @@ protected:
 TEST_F(RegistryTest, NamesCompareWithoutCaseAndKeepTheirCase) {
     RegKey created = Create(kRoot + "\\Communicator Presets\\Été Radio");
     RegKey opened = nullptr;
-    ASSERT_EQ(RegOpenKey(CurrentUserKey(), "SOFTWARE\\kestrum\\zentrix cooledit plugin tovana\\"
-                                           "COMMUNICATOR PRESETS\\éTÉ RADIO", &opened),
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(),
+                         "SOFTWARE\\kestrum\\zentrix cooledit plugin tovana\\"
+                         "COMMUNICATOR PRESETS\\éTÉ RADIO",
+                         &opened),
               kErrorSuccess);
     SetDouble(created, "Wet Mix", 0.5);
     SetDouble(opened, "WET MIX", 0.25);  // the same value, keeping its first name
@@ -101,16 +103,19 @@ TEST_F(RegistryTest, NamesCompareWithoutCaseAndKeepTheirCase) {
 
     RegKey again = Create(kRoot + "\\communicator presets\\ÉTÉ radio");
     RegKey presets = nullptr;
-    ASSERT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Communicator Presets", &presets), kErrorSuccess);
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Communicator Presets", &presets),
+              kErrorSuccess);
     EXPECT_EQ(Subkeys(presets), std::vector<std::string>{"Été Radio"});
     const std::string text = ReadFile(file_);
-    EXPECT_NE(text.find("\\Communicator Presets\\Été Radio]\n\"Wet Mix\"=hex(0):"), std::string::npos);
+    EXPECT_NE(text.find("\\Communicator Presets\\Été Radio]\n\"Wet Mix\"=hex(0):"),
+              std::string::npos);
     for (RegKey key : {created, opened, again, presets}) EXPECT_EQ(RegCloseKey(key), kErrorSuccess);
 }
 
 TEST_F(RegistryTest, EnumeratesInTheRegistrysOrder) {
     // Names compare upper-cased, so '_' (after 'Z') sorts after the letters.
-    for (const char* name : {"b", "A", "c", "a_b", "AB", "Zulu"}) RegCloseKey(Create("Software\\List\\" + std::string(name)));
+    for (const char* name : {"b", "A", "c", "a_b", "AB", "Zulu"})
+        RegCloseKey(Create("Software\\List\\" + std::string(name)));
     RegKey list = Create("Software\\List");
     EXPECT_EQ(Subkeys(list), (std::vector<std::string>{"A", "AB", "a_b", "b", "c", "Zulu"}));
 
@@ -165,7 +170,8 @@ TEST_F(RegistryTest, DeletingKeysAndTrees) {
 
     // A key with subkeys cannot be deleted alone.
     EXPECT_EQ(RegDeleteKey(parent, "Zentrix CoolEdit Plugin Tovana"), kErrorAccessDenied);
-    EXPECT_EQ(RegDeleteKey(parent, "Zentrix CoolEdit Plugin Tovana\\Alienator Presets\\Mine"), kErrorSuccess);
+    EXPECT_EQ(RegDeleteKey(parent, "Zentrix CoolEdit Plugin Tovana\\Alienator Presets\\Mine"),
+              kErrorSuccess);
     EXPECT_EQ(RegQueryValueSize(preset, "Squelch", nullptr), kErrorKeyDeleted);
     std::uint32_t size = 0;
     EXPECT_EQ(RegSetValue(preset, "Squelch", kRegNone, &size, 4), kErrorKeyDeleted);
@@ -189,8 +195,10 @@ TEST_F(RegistryTest, PathsAndHandlesAreChecked) {
     RegKey key = nullptr;
     EXPECT_EQ(RegCreateKey(CurrentUserKey(), "Software\\\\Twice", &key), kErrorBadPathname);
     EXPECT_EQ(RegCreateKey(CurrentUserKey(), "\\Software", &key), kErrorBadPathname);
-    EXPECT_EQ(RegCreateKey(CurrentUserKey(), "Software\\Line\nBreak", &key), kErrorInvalidParameter);
-    EXPECT_EQ(RegCreateKey(CurrentUserKey(), "Software\\" + std::string(256, 'x'), &key), kErrorInvalidParameter);
+    EXPECT_EQ(RegCreateKey(CurrentUserKey(), "Software\\Line\nBreak", &key),
+              kErrorInvalidParameter);
+    EXPECT_EQ(RegCreateKey(CurrentUserKey(), "Software\\" + std::string(256, 'x'), &key),
+              kErrorInvalidParameter);
     EXPECT_EQ(RegOpenKey(CurrentUserKey(), "Software\\Nothing", &key), kErrorFileNotFound);
     int notAKey = 0;
     EXPECT_EQ(RegOpenKey(&notAKey, "Software", &key), kErrorInvalidHandle);
@@ -199,27 +207,32 @@ TEST_F(RegistryTest, PathsAndHandlesAreChecked) {
 }
 
 TEST_F(RegistryTest, ChangesPersistAcrossProcesses) {
-    ASSERT_EQ(InChild([&] {
-                  RegKey key = nullptr;
-                  if (RegCreateKey(CurrentUserKey(), kRoot + "\\Init", &key) != kErrorSuccess) return 1;
-                  const double value = 2.0;
-                  return RegSetValue(key, "Last Active Effect", kRegNone, &value, 8) == kErrorSuccess ? 0 : 2;
-              }),
-              0);
+    ASSERT_EQ(
+        InChild([&] {
+            RegKey key = nullptr;
+            if (RegCreateKey(CurrentUserKey(), kRoot + "\\Init", &key) != kErrorSuccess) return 1;
+            const double value = 2.0;
+            return RegSetValue(key, "Last Active Effect", kRegNone, &value, 8) == kErrorSuccess ? 0
+                                                                                                : 2;
+        }),
+        0);
     RegKey init = nullptr;
     ASSERT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Init", &init), kErrorSuccess);
     EXPECT_EQ(GetDouble(init, "Last Active Effect"), 2.0);
 
     // A handle open here sees another process's change and deletion.
-    ASSERT_EQ(InChild([&] {
-                  RegKey key = nullptr;
-                  RegOpenKey(CurrentUserKey(), kRoot + "\\Init", &key);
-                  const double value = 3.0;
-                  return RegSetValue(key, "Last Active Effect", kRegNone, &value, 8) == kErrorSuccess ? 0 : 1;
-              }),
-              0);
+    ASSERT_EQ(
+        InChild([&] {
+            RegKey key = nullptr;
+            RegOpenKey(CurrentUserKey(), kRoot + "\\Init", &key);
+            const double value = 3.0;
+            return RegSetValue(key, "Last Active Effect", kRegNone, &value, 8) == kErrorSuccess ? 0
+                                                                                                : 1;
+        }),
+        0);
     EXPECT_EQ(GetDouble(init, "Last Active Effect"), 3.0);
-    ASSERT_EQ(InChild([&] { return static_cast<int>(RegDeleteTree(CurrentUserKey(), "Software")); }), 0);
+    ASSERT_EQ(
+        InChild([&] { return static_cast<int>(RegDeleteTree(CurrentUserKey(), "Software")); }), 0);
     std::uint32_t size = 0;
     EXPECT_EQ(RegQueryValueSize(init, "Last Active Effect", &size), kErrorKeyDeleted);
     RegCloseKey(init);
@@ -259,14 +272,15 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
 
 TEST_F(RegistryTest, DamagedFileIsKeptAsideAndTheTreeIsAbsent) {
     RegCloseKey(Create(kRoot));
-    for (const std::string& damage : {std::string("not a registry file\n"),
-                                     std::string("Windows Registry Editor Version 5.00\n\n"
-                                                 "[HKEY_CURRENT_USER\\Software]\n\"A\"=hex(0):00,zz\n"),
-                                     std::string("Windows Registry Editor Version 5.00\n\n"
-                                                 "[HKEY_NOWHERE\\Software]\n"),
-                                     std::string("Windows Registry Editor Version 5.00\n\n"
-                                                 "[HKEY_CURRENT_USER\\Software]\n\"A\"=hex(0):00,\\"),
-                                     std::string("\0\0\0", 3)}) {
+    for (const std::string& damage :
+         {std::string("not a registry file\n"),
+          std::string("Windows Registry Editor Version 5.00\n\n"
+                      "[HKEY_CURRENT_USER\\Software]\n\"A\"=hex(0):00,zz\n"),
+          std::string("Windows Registry Editor Version 5.00\n\n"
+                      "[HKEY_NOWHERE\\Software]\n"),
+          std::string("Windows Registry Editor Version 5.00\n\n"
+                      "[HKEY_CURRENT_USER\\Software]\n\"A\"=hex(0):00,\\"),
+          std::string("\0\0\0", 3)}) {
         WriteFile(file_, damage);
         RegKey key = nullptr;
         EXPECT_EQ(RegOpenKey(CurrentUserKey(), "Software", &key), kErrorFileNotFound);
@@ -276,7 +290,8 @@ TEST_F(RegistryTest, DamagedFileIsKeptAsideAndTheTreeIsAbsent) {
         EXPECT_FALSE(fs::exists(file_));
         std::vector<fs::path> aside;
         for (const auto& entry : fs::directory_iterator(dir_)) {
-            if (entry.path().filename().string().rfind("registry.reg.damaged-", 0) == 0) aside.push_back(entry.path());
+            if (entry.path().filename().string().rfind("registry.reg.damaged-", 0) == 0)
+                aside.push_back(entry.path());
         }
         ASSERT_EQ(aside.size(), 1u);
         EXPECT_NE(problem.find(aside[0].string()), std::string::npos);
@@ -341,7 +356,8 @@ TEST_F(RegistryTest, ReadsWhatTheWindowsEditorExports) {
     const std::u16string text =
         u"Windows Registry Editor Version 5.00\r\n\r\n"
         u"; carried over from Windows\r\n"
-        u"[HKEY_CURRENT_USER\\Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana\\Communicator Presets\\Bühne \"A\"]\r\n"
+        u"[HKEY_CURRENT_USER\\Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana\\Communicator "
+        u"Presets\\Bühne \"A\"]\r\n"
         u"\"Wet Mix\"=hex(0):00,00,00,00,00,00,e0,3f\r\n"
         u"\"Odd \\\\ \\\"Name\\\"\"=hex(0):00,00,00,00,\\\r\n"
         u"  00,00,f0,bf\r\n"
@@ -356,7 +372,8 @@ TEST_F(RegistryTest, ReadsWhatTheWindowsEditorExports) {
     }
     WriteFile(file_, bytes);
     RegKey preset = nullptr;
-    ASSERT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Communicator Presets\\BÜHNE \"a\"", &preset), kErrorSuccess)
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Communicator Presets\\BÜHNE \"a\"", &preset),
+              kErrorSuccess)
         << TakeRegistryProblem();
     EXPECT_EQ(GetDouble(preset, "Wet Mix"), 0.5);
     EXPECT_EQ(GetDouble(preset, "Odd \\ \"Name\""), -1.0);
@@ -378,7 +395,8 @@ TEST_F(RegistryTest, ReadsWhatTheWindowsEditorExports) {
     // Written back in UTF-8, it reads the same.
     SetDouble(preset, "Aliasing", 0.0);
     const std::string written = ReadFile(file_);
-    EXPECT_NE(written.find("\\Bühne \"A\"]\n\"Wet Mix\"=hex(0):00,00,00,00,00,00,e0,3f\n"), std::string::npos);
+    EXPECT_NE(written.find("\\Bühne \"A\"]\n\"Wet Mix\"=hex(0):00,00,00,00,00,00,e0,3f\n"),
+              std::string::npos);
     EXPECT_NE(written.find("\"Path\"=hex(2):25,00,41,00,25,00,00,00\n"), std::string::npos);
     RegCloseKey(preset);
 }
@@ -404,7 +422,8 @@ TEST_F(RegistryTest, EveryTypeComesBackFromTheFile) {
     };
     RegKey key = Create("Software\\Types");
     for (const Case& c : cases) {
-        ASSERT_EQ(RegSetValue(key, c.name, c.type, c.data.data(), static_cast<std::uint32_t>(c.data.size())),
+        ASSERT_EQ(RegSetValue(key, c.name, c.type, c.data.data(),
+                              static_cast<std::uint32_t>(c.data.size())),
                   kErrorSuccess);
     }
     SetRegistryFilePath(file_.string());  // forget what this process knows
@@ -436,7 +455,8 @@ TEST_F(RegistryTest, ImportAppliesDeletionsAndTheOlderHeader) {
               "[HKEY_CURRENT_USER\\Software\\Keep]\n"
               "\"Gone\"=-\n");
     RegKey software = nullptr;
-    ASSERT_EQ(RegOpenKey(CurrentUserKey(), "Software", &software), kErrorSuccess) << TakeRegistryProblem();
+    ASSERT_EQ(RegOpenKey(CurrentUserKey(), "Software", &software), kErrorSuccess)
+        << TakeRegistryProblem();
     EXPECT_EQ(Subkeys(software), std::vector<std::string>{"Keep"});
     RegKey keep = Create("Software\\Keep");
     std::uint32_t size = 0;
@@ -455,7 +475,8 @@ TEST_F(RegistryTest, FaultHooksHitOnlyTheChosenTarget) {
     SetDouble(alienator, "Squelch", 1.0);
     SetDouble(communicator, "Squelch", 2.0);
 
-    platform::testing::FailRegistryOperation(RegOperation::kQuerySize, "Last Alienator Settings\\Squelch", kErrorFileNotFound);
+    platform::testing::FailRegistryOperation(
+        RegOperation::kQuerySize, "Last Alienator Settings\\Squelch", kErrorFileNotFound);
     std::uint32_t size = 0;
     EXPECT_EQ(RegQueryValueSize(communicator, "Squelch", &size), kErrorSuccess);
     EXPECT_EQ(RegQueryValueSize(alienator, "Squelch", &size), kErrorFileNotFound);
@@ -465,10 +486,12 @@ TEST_F(RegistryTest, FaultHooksHitOnlyTheChosenTarget) {
     RegKey key = nullptr;
     EXPECT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Init", &key), kErrorAccessDenied);
     EXPECT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\INIT", &key), kErrorAccessDenied);
-    EXPECT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Init\\Last Alienator Settings", &key), kErrorSuccess);
+    EXPECT_EQ(RegOpenKey(CurrentUserKey(), kRoot + "\\Init\\Last Alienator Settings", &key),
+              kErrorSuccess);
     RegCloseKey(key);
 
-    platform::testing::FailRegistryOperation(RegOperation::kDeleteTree, "Zentrix CoolEdit Plugin Tovana", kErrorAccessDenied);
+    platform::testing::FailRegistryOperation(RegOperation::kDeleteTree,
+                                             "Zentrix CoolEdit Plugin Tovana", kErrorAccessDenied);
     RegKey parent = Create("Software\\Kestrum");
     EXPECT_EQ(RegDeleteTree(parent, "Zentrix CoolEdit Plugin Tovana"), kErrorAccessDenied);
     EXPECT_EQ(GetDouble(alienator, "Squelch"), 1.0);  // nothing was deleted
@@ -501,8 +524,9 @@ TEST(RegistryLocationTest, OverrideThenEnvironmentThenConfigFolder) {
 TEST(SystemMessageTest, WindowsTextsWithTheirLineEnd) {
     EXPECT_EQ(SystemMessageText(2), "The system cannot find the file specified.\r\n");
     EXPECT_EQ(SystemMessageText(5), "Access is denied.\r\n");
-    EXPECT_EQ(SystemMessageText(1018),
-              "Illegal operation attempted on a registry key that has been marked for deletion.\r\n");
+    EXPECT_EQ(
+        SystemMessageText(1018),
+        "Illegal operation attempted on a registry key that has been marked for deletion.\r\n");
     EXPECT_EQ(SystemMessageText(123456), "");
 }
 

@@ -49,8 +49,7 @@ bool IsPlainString(const std::vector<unsigned char>& data) {
 
 std::vector<unsigned char> ToFileBytes(const Value& value) {
     if (!IsTextType(value.type)) return value.data;
-    const std::u16string wide =
-        Utf8ToUtf16(std::string(value.data.begin(), value.data.end()));
+    const std::u16string wide = Utf8ToUtf16(std::string(value.data.begin(), value.data.end()));
     std::vector<unsigned char> bytes;
     for (char16_t unit : wide) {
         bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
@@ -227,9 +226,14 @@ public:
         for (line_ = first + 1; line_ < lines_.size(); ++line_) {
             const std::string_view line = TrimLeft(lines_[line_]);
             if (TrimRight(line).empty() || line.front() == ';') continue;
-            const bool ok = line.front() == '['                       ? Section(TrimRight(line))
-                            : (line.front() == '"' || line.front() == '@') ? ValueLine(line)
-                                                                          : Fail("unrecognised line");
+            bool ok = false;
+            if (line.front() == '[') {
+                ok = Section(TrimRight(line));
+            } else if (line.front() == '"' || line.front() == '@') {
+                ok = ValueLine(line);
+            } else {
+                ok = Fail("unrecognised line");
+            }
             if (!ok) {
                 *reason = "line " + std::to_string(line_ + 1) + ": " + error_;
                 return false;
@@ -318,7 +322,9 @@ private:
                 return Fail("bad dword");
             }
             type = kRegDword;
-            for (int i = 0; i < 4; ++i) data.push_back(static_cast<unsigned char>(dword >> (8 * i)));
+            for (int i = 0; i < 4; ++i) {
+                data.push_back(static_cast<unsigned char>(dword >> (8 * i)));
+            }
         } else if (StartsWithNoCase(line, "hex")) {
             if (!HexValue(line.substr(3), &type, &data)) return false;
         } else {
@@ -376,7 +382,8 @@ private:
 // Windows editor writes) is converted, a UTF-8 one taken as it is.
 bool Decode(const std::string& bytes, std::string* text, std::string* reason) {
     const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    if (bytes.size() >= 2 && ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF))) {
+    if (bytes.size() >= 2 &&
+        ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF))) {
         if (bytes.size() % 2 != 0) {
             *reason = "it is cut off in the middle of a UTF-16 character";
             return false;

@@ -200,7 +200,8 @@ long Refresh(int lockFd) {
     const unsigned long long generation = ReadGeneration(lockFd);
     Stamp stamp;
     if (!StatFile(g_cache.path, &stamp)) return Win32Error(errno);
-    if (g_cache.loaded && generation == g_cache.generation && stamp == g_cache.stamp) return kErrorSuccess;
+    if (g_cache.loaded && generation == g_cache.generation && stamp == g_cache.stamp)
+        return kErrorSuccess;
 
     g_cache.loaded = false;
     g_cache.blocked = false;
@@ -214,8 +215,9 @@ long Refresh(int lockFd) {
             const std::string aside = MoveAside(g_cache.path);
             g_problem = "The registry file " + g_cache.path + " could not be read (" + reason + ")";
             if (aside.empty()) {
-                g_problem += " and could not be moved aside (" + std::string(std::strerror(errno)) +
-                             "); it is left as it is and nothing is saved until it is repaired or removed.";
+                g_problem +=
+                    " and could not be moved aside (" + std::string(std::strerror(errno)) +
+                    "); it is left as it is and nothing is saved until it is repaired or removed.";
                 g_cache.blocked = true;
             } else {
                 g_problem += "; it was moved to " + aside + " and the settings start afresh.";
@@ -316,7 +318,8 @@ long Session::Commit() {
     const std::string text = FormatRegFile(g_cache.top);
     const std::string temporary = target + ".tmp";
     unlink(temporary.c_str());  // left behind by a crash
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd =
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return fail(errno);
     if (fchmod(fd, mode) != 0 || !WriteAll(fd, text) || fsync(fd) != 0) {
         const int error = errno;

@@ -44,8 +44,8 @@ struct Key {
 
     Value* FindValue(const std::string& valueName);
     // Sets type and data; false when the value already held exactly these.
-    bool SetValue(const std::string& valueName, std::uint32_t type,
-                  const unsigned char* data, std::size_t size);
+    bool SetValue(const std::string& valueName, std::uint32_t type, const unsigned char* data,
+                  std::size_t size);
     bool RemoveValue(const std::string& valueName);
 };
 

@@ -5,6 +5,8 @@
 // another process changed the file. A handle whose key this process deleted
 // stays marked as deleted even if a key of the same name appears again;
 // one whose key vanished by another process's hand finds it gone.
+#include "platform/registry.h"
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -14,7 +16,6 @@
 
 #include "platform/portable/reg_storage.h"
 #include "platform/portable/reg_tree.h"
-#include "platform/registry.h"
 #include "platform/registry_faults.h"
 
 namespace platform {
@@ -91,7 +92,8 @@ void MarkDeleted(const std::vector<std::string>& path) {
     }
 }
 
-std::vector<std::string> Concat(std::vector<std::string> path, const std::vector<std::string>& more) {
+std::vector<std::string> Concat(std::vector<std::string> path,
+                                const std::vector<std::string>& more) {
     path.insert(path.end(), more.begin(), more.end());
     return path;
 }
@@ -113,7 +115,8 @@ long OpenOrCreate(RegKey parent, const std::string& subKey, RegKey* result, bool
     if (long error = SplitSubKey(subKey, &names); error != kErrorSuccess) return error;
     const std::vector<std::string> wanted = Concat(handle->path, names);
     const RegOperation operation = create ? RegOperation::kCreate : RegOperation::kOpen;
-    if (long error = detail::RegistryFaultDue(operation, JoinPath(wanted), ""); error != kErrorSuccess) {
+    if (long error = detail::RegistryFaultDue(operation, JoinPath(wanted), "");
+        error != kErrorSuccess) {
         return error;
     }
     if (create) {
@@ -147,8 +150,9 @@ long OpenOrCreate(RegKey parent, const std::string& subKey, RegKey* result, bool
 // Finds the key `subKey` names below `parent` for a deletion: its parent key
 // and its own path. Deleting a hive, or the key of `parent` when that is a
 // hive, is refused.
-long FindForDeletion(reg::Session& session, const KeyHandle& handle, const std::vector<std::string>& names,
-                     reg::Key** parentKey, reg::Key** key, std::vector<std::string>* path) {
+long FindForDeletion(reg::Session& session, const KeyHandle& handle,
+                     const std::vector<std::string>& names, reg::Key** parentKey, reg::Key** key,
+                     std::vector<std::string>* path) {
     reg::Key* base = nullptr;
     if (long error = KeyOf(session, handle, &base); error != kErrorSuccess) return error;
     *path = handle.path;
@@ -199,7 +203,8 @@ long DeleteKeyOrTree(RegKey parent, const std::string& subKey, bool tree) {
 
 // The handle and value of a value call, checked and with the fault hook
 // consulted; returns the handle's error, the fault's, or success.
-long BeginValueCall(RegKey key, const std::string& name, RegOperation operation, KeyHandle** handle) {
+long BeginValueCall(RegKey key, const std::string& name, RegOperation operation,
+                    KeyHandle** handle) {
     *handle = FindHandle(key);
     if (*handle == nullptr) return kErrorInvalidHandle;
     return detail::RegistryFaultDue(operation, JoinPath((*handle)->path), name);
@@ -236,7 +241,8 @@ long RegQueryValue(RegKey key, const std::string& name, std::uint32_t* type, voi
     std::lock_guard<std::mutex> guard(g_mutex);
     KeyHandle* handle = nullptr;
     const RegOperation operation = data == nullptr ? RegOperation::kQuerySize : RegOperation::kRead;
-    if (long error = BeginValueCall(key, name, operation, &handle); error != kErrorSuccess) return error;
+    if (long error = BeginValueCall(key, name, operation, &handle); error != kErrorSuccess)
+        return error;
     if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
     reg::Session session;
     reg::Key* node = nullptr;
@@ -258,7 +264,8 @@ long RegSetValue(RegKey key, const std::string& name, std::uint32_t type, const 
                  std::uint32_t size) {
     std::lock_guard<std::mutex> guard(g_mutex);
     KeyHandle* handle = nullptr;
-    if (long error = BeginValueCall(key, name, RegOperation::kWrite, &handle); error != kErrorSuccess) {
+    if (long error = BeginValueCall(key, name, RegOperation::kWrite, &handle);
+        error != kErrorSuccess) {
         return error;
     }
     if ((data == nullptr && size != 0) || !Storable(name, kMaxValueNameLength)) {
@@ -268,7 +275,8 @@ long RegSetValue(RegKey key, const std::string& name, std::uint32_t type, const 
     reg::Key* node = nullptr;
     if (long error = KeyOf(session, *handle, &node); error != kErrorSuccess) return error;
     // Writing what is already stored changes nothing and costs no disk write.
-    if (!node->SetValue(name, type, static_cast<const unsigned char*>(data), size)) return kErrorSuccess;
+    if (!node->SetValue(name, type, static_cast<const unsigned char*>(data), size))
+        return kErrorSuccess;
     return session.Commit();
 }
 
