@@ -52,6 +52,13 @@ int SelectionIndex(double selection) {
     return static_cast<int>(selection);
 }
 
+// The record a list entry carries; null for an index the list does not have.
+PresetRecord* RecordAt(CListBox& list, int index) {
+    void* data = list.GetItemDataPtr(index);
+    if (data == reinterpret_cast<void*>(-1)) return nullptr;
+    return static_cast<PresetRecord*>(data);
+}
+
 bool IsUsableKeyName(const std::string& name) {
     return name.size() <= kLongestName && name.find('\\') == std::string::npos;
 }
@@ -94,7 +101,7 @@ void ApplySelected(CEffectStore& effect, const EffectTable& table, PresetPage& p
     const int selected = list.GetCurSel();
     block[kPresetSelectionField] = selected;
     if (selected < 0) return;
-    const auto* record = static_cast<const PresetRecord*>(list.GetItemDataPtr(selected));
+    const PresetRecord* record = RecordAt(list, selected);
     if (record == nullptr) return;
 
     page.ShowValues(record->block());
@@ -163,7 +170,7 @@ void Delete(CEffectStore& effect, const EffectTable& table, PresetPage& page,
         AfxMessageBox(kNoSelectionToDeleteText, platform::kMbOk);
         return;
     }
-    auto* record = static_cast<PresetRecord*>(list.GetItemDataPtr(index));
+    PresetRecord* record = RecordAt(list, index);
     if (record == nullptr) {
         AfxMessageBox(kNoSelectionToDeleteText, platform::kMbOk);
         return;

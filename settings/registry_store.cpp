@@ -304,7 +304,8 @@ void RegistryStore::ReportRegistryError(const std::string& name) {
     }
     const long error =
         platform::RegDeleteTree(parent, store::ResourceString(store::kRootNameId));
-    if (error != platform::kErrorSuccess) {
+    // A tree that is already gone is what the deletion wants.
+    if (error != platform::kErrorSuccess && error != platform::kErrorFileNotFound) {
         ShowRegistryMessage(platform::SystemMessageText(error), kRegistryResetErrorCaption,
                             platform::kMbOk | platform::kMbIconError);
     }

@@ -1,0 +1,273 @@
+// Saving, overwriting and deleting presets through the dialog's buttons,
+// with the exact texts of every refusal and question.
+#include <gtest/gtest.h>
+
+#include "settings/effect_settings.h"
+#include "settings/presets.h"
+#include "tests/dialog_script.h"
+
+namespace {
+
+using namespace dialog_test;
+
+class PresetsTest : public DialogFixture {
+protected:
+    static std::string Preset(const char* effect, const std::string& name) {
+        return Root() + "\\" + effect + " Presets\\" + name;
+    }
+};
+
+TEST_F(PresetsTest, SavedPresetIsStoredListedSelectedAndLoadedAgain) {
+    const DialogRun run = RunDialog(Script({
+        {Action::MoveSlider(1055, 440), Action::MoveSlider(1003, 70, Scope::Dialog)},
+        SaveAs("My Voice"),
+        {Look([](const Controls& c) {
+             EXPECT_EQ(c.Selected(), "My Voice");
+             EXPECT_EQ(c.Entries().size(), 7u);
+         }),
+         Action::Click(1, Scope::Dialog)},
+    }));
+    EXPECT_PLAYED(run);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(Stored(Preset("Alienator", "My Voice"), "Carrier Freq"), 440.0);
+    EXPECT_EQ(Stored(Preset("Alienator", "My Voice"), "Wet Mix"), 70.0);
+    EXPECT_EQ(Stored(Preset("Alienator", "My Voice"), "Dry Mix"), 30.0);
+
+    std::memset(&TheEffectSettings(), 0, sizeof(EffectSettings));
+    const DialogRun next = RunDialog({
+        Look([](const Controls& c) {
+            EXPECT_EQ(c.Selected(), "My Voice");
+            EXPECT_EQ(c.Slider(1055), 440);
+        }),
+        Action::SelectListText(1015, "Computer"),
+        Action::SelectListText(1015, "My Voice"),
+        Look([](const Controls& c) {
+            EXPECT_EQ(c.Slider(1055), 440);
+            EXPECT_EQ(c.Wet(), 70);
+        }),
+        Action::Press(Key::Escape),
+    });
+    EXPECT_PLAYED(next);
+}
+
+TEST_F(PresetsTest, OverwritingAUserPresetLeavesOneSelectedEntry) {
+    const DialogRun run = RunDialog(Script({
+        {Action::MoveSlider(1055, 100)},
+        SaveAs("Mine"),
+        {Action::MoveSlider(1055, 900)},
+        SaveAs("MINE"),
+        {Action::Answer(platform::kIdYes),
+         Look([](const Controls& c) {
+             const auto entries = c.Entries();
+             EXPECT_EQ(std::count(entries.begin(), entries.end(), "MINE"), 1);
+             EXPECT_EQ(std::count(entries.begin(), entries.end(), "Mine"), 0);
+             EXPECT_EQ(c.Selected(), "MINE");
+         })},
+        // A name that only begins an existing one asks nothing.
+        SaveAs("MIN"),
+        {Action::Click(1, Scope::Dialog)},
+    }));
+    EXPECT_PLAYED(run);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].box.text, "The preset MINE already exists!  Overwrite?");
+    EXPECT_EQ(run.boxes[0].box.type, platform::kMbYesNo | platform::kMbIconQuestion);
+    EXPECT_EQ(run.boxes[0].box.caption, AfxGetApp()->title());
+    EXPECT_EQ(Stored(Preset("Alienator", "MINE"), "Carrier Freq"), 900.0);
+    EXPECT_TRUE(KeyExists(Preset("Alienator", "MIN")));
+}
+
+TEST_F(PresetsTest, AnsweringNoChangesNothing) {
+    const DialogRun run = RunDialog(Script({
+        {Action::MoveSlider(1055, 100)},
+        SaveAs("Mine"),
+        {Action::MoveSlider(1055, 900)},
+        SaveAs("mine"),
+        {Action::Answer(platform::kIdNo), Action::Click(1, Scope::Dialog)},
+    }));
+    EXPECT_PLAYED(run);
+    EXPECT_EQ(Stored(Preset("Alienator", "Mine"), "Carrier Freq"), 100.0);
+}
+
+TEST_F(PresetsTest, AlienatorBuiltInNames) {
+    const DialogRun run = RunDialog(Script({
+        SaveAs("Computer"),
+        {Action::Answer(platform::kIdOk)},
+        SaveAs("computer"),
+        {Action::Answer(platform::kIdYes), Action::Answer(platform::kIdOk),
+         Look([](const Controls& c) {
+             EXPECT_EQ(c.Entries().size(), 7u);
+             EXPECT_EQ(c.Selected(), "computer");
+         }),
+         Action::Press(Key::Escape)},
+    }));
+    EXPECT_PLAYED(run);
+    ASSERT_EQ(run.boxes.size(), 3u);
+    EXPECT_EQ(run.boxes[0].box.text, "Computer is a built-in preset and cannot be overwritten!");
+    EXPECT_EQ(run.boxes[0].box.type, platform::kMbOk | platform::kMbIconExclamation);
+    EXPECT_EQ(run.boxes[1].box.text, "The preset computer already exists!  Overwrite?");
+    EXPECT_EQ(run.boxes[2].box.text, "Computer is a built-in preset and cannot be deleted!");
+    EXPECT_EQ(run.boxes[2].box.type, platform::kMbOk | platform::kMbIconExclamation);
+    EXPECT_TRUE(KeyExists(Preset("Alienator", "computer")));
+}
+
+TEST_F(PresetsTest, BuiltInNamesAreRefusedOnEveryPage) {
+    const DialogRun run = RunDialog(Script({
+        {Action::SelectTab(1)},
+        SaveAs("Stormtrooper"),
+        {Action::Answer(platform::kIdOk), Action::SelectTab(2)},
+        SaveAs("Monster"),
+        {Action::Answer(platform::kIdOk), Action::SelectTab(3)},
+        SaveAs("Boorg"),
+        {Action::Answer(platform::kIdOk), Action::Click(1, Scope::Dialog)},
+    }));
+    EXPECT_PLAYED(run);
+    EXPECT_EQ(run.Texts(), (std::vector<std::string>{
+                               "Stormtrooper is a built-in preset and cannot be overwritten!",
+                               "Monster is a built-in preset and cannot be overwritten!",
+                               "Boorg is a built-in preset and cannot be overwritten!"}));
+    EXPECT_FALSE(KeyExists(Preset("Communicator", "Stormtrooper")));
+    EXPECT_FALSE(KeyExists(Preset("Deepenator", "Monster")));
+    EXPECT_FALSE(KeyExists(Preset("Cylonator", "Boorg")));
+}
+
+TEST_F(PresetsTest, NamesTheRegistryCannotHoldNeverReachTheStore) {
+    const std::string longest(255, 'x');
+    const DialogRun run = RunDialog(Script({
+        SaveAs("Left\\Right"),
+        {Action::Answer(platform::kIdOk), Action::Press(Key::Escape)},
+        SaveAs(longest + "y"),
+        {Action::Answer(platform::kIdOk), Action::Press(Key::Escape)},
+        SaveAs(longest),
+        {Look([](const Controls& c) { EXPECT_EQ(c.Entries().size(), 7u); }),
+         Action::Click(1, Scope::Dialog)},
+    }));
+    EXPECT_PLAYED(run);
+    EXPECT_EQ(run.boxes.size(), 2u);
+    EXPECT_FALSE(KeyExists(Preset("Alienator", "Left")));
+    EXPECT_TRUE(KeyExists(Preset("Alienator", longest)));
+}
+
+// A page that answers the name question with a fixed name.
+class NamingPage : public PresetPage {
+public:
+    explicit NamingPage(std::string name) : name_(std::move(name)) {}
+    void ShowValues(const void*) override {}
+    bool AskPresetName(std::string* name) override {
+        *name = name_;
+        return true;
+    }
+    void RefuseBuiltInDelete(const std::string&) override {}
+
+private:
+    std::string name_;
+};
+
+class BareStore : public CEffectStore {
+public:
+    BareStore() : CEffectStore(nullptr) {}
+    void SaveLastSettings(platform::RegKey) override {}
+    void LoadLastSettings(platform::RegKey) override {}
+    void CreateKeys(platform::RegKey, platform::RegKey) override {}
+    void LoadUserPresets(platform::RegKey) override {}
+    void ApplySelectedPreset() override {}
+    void FillPresetList() override {}
+    void SavePreset(platform::RegKey, platform::RegKey) override {}
+    void DeletePreset(platform::RegKey) override {}
+    void CommitControls() override { ++commits; }
+    void CreateBuiltInPresets() override {}
+    void ShowSettings() override {}
+    int commits = 0;
+};
+
+TEST_F(PresetsTest, SaveItselfRefusesNamesTheRegistryCannotHold) {
+    platform::RegKey presetsKey = nullptr;
+    ASSERT_EQ(platform::RegCreateKey(platform::CurrentUserKey(), Root() + "\\Alienator Presets",
+                                     &presetsKey),
+              0);
+    platform::ScriptedEventSource source({}, true);
+    platform::SetEventSource(&source);
+    BareStore effect;
+    for (const std::string& name : {std::string("Left\\Right"), std::string(256, 'x')}) {
+        NamingPage page(name);
+        presets::Save(effect, TableOf(EffectKind::Alienator), page, nullptr, presetsKey);
+    }
+    platform::SetEventSource(nullptr);
+    platform::RegCloseKey(presetsKey);
+
+    EXPECT_EQ(effect.commits, 2);
+    EXPECT_TRUE(effect.presetCollection.empty());
+    ASSERT_EQ(source.messageBoxes().size(), 2u);
+    for (const auto& box : source.messageBoxes()) {
+        EXPECT_EQ(box.box.text,
+                  "A preset name cannot contain a backslash (\\) or be longer than 255 "
+                  "characters.  The preset was not saved.");
+        EXPECT_EQ(box.box.type, platform::kMbOk | platform::kMbIconExclamation);
+    }
+    EXPECT_FALSE(KeyExists(Preset("Alienator", "Left")));
+    EXPECT_FALSE(KeyExists(Preset("Alienator", std::string(255, 'x'))));
+}
+
+TEST_F(PresetsTest, DeleteRules) {
+    const DialogRun run = RunDialog(Script({
+        {Action::Click(1026, Scope::Dialog), Action::Answer(platform::kIdOk),
+         Action::SelectListText(1015, "Secret Agent"), Action::Click(1026, Scope::Dialog),
+         Action::Answer(platform::kIdOk)},
+        SaveAs("Gone Soon"),
+        {Action::Click(1026, Scope::Dialog),
+         Look([](const Controls& c) {
+             EXPECT_EQ(c.Selected(), "");
+             EXPECT_EQ(c.Entries().size(), 6u);
+         }),
+         Action::Click(1026, Scope::Dialog), Action::Answer(platform::kIdOk),
+         Action::SelectTab(2), Action::SelectListText(1015, "Monster"),
+         Action::Click(1026, Scope::Dialog), Action::Answer(platform::kIdOk),
+         Action::Click(1, Scope::Dialog)},
+    }));
+    EXPECT_PLAYED(run);
+    EXPECT_EQ(run.Texts(), (std::vector<std::string>{
+                               "You must select a preset before you can delete it!!!",
+                               "Secret Agent is a built-in preset and cannot be deleted!",
+                               "You must select a preset before you can delete it!!!",
+                               "This is a built-in preset and it cannot be deleted!!!"}));
+    EXPECT_EQ(run.boxes[0].box.type, platform::kMbOk);
+    EXPECT_EQ(run.boxes[3].box.type, platform::kMbOk);
+    EXPECT_FALSE(KeyExists(Preset("Alienator", "Gone Soon")));
+    EXPECT_EQ(TheEffectSettings().alienator.presetSelection, -1.0);
+}
+
+TEST_F(PresetsTest, CancelledNameDialogSavesNothing) {
+    const DialogRun run = RunDialog({
+        Action::Click(1012, Scope::Dialog),
+        Action::Type(110, "Never"),
+        Action::Press(Key::Escape),
+        Action::Click(1, Scope::Dialog),
+    });
+    EXPECT_PLAYED(run);
+    EXPECT_FALSE(KeyExists(Preset("Alienator", "Never")));
+}
+
+TEST_F(PresetsTest, PresetsKeyThatCannotBeOpenedIsReportedAndTheDialogStaysOpen) {
+    const DialogRun run = RunDialog({
+        Action::Inspect([](platform::WindowHandle) {
+            platform::testing::FailRegistryOperation(platform::RegOperation::kOpen,
+                                                     "Alienator Presets",
+                                                     platform::kErrorFileNotFound);
+        }),
+        Action::Click(1026, Scope::Dialog),
+        Action::Answer(platform::kIdOk),
+        Look([](const Controls& c) { EXPECT_EQ(c.Entries().size(), 6u); }),
+        // Closing finds the tree gone and reports that too; the next
+        // opening recreates it.
+        Action::Press(Key::Escape),
+        Action::Answer(platform::kIdOk),
+    });
+    EXPECT_PLAYED(run);
+    EXPECT_EQ(run.result, 2);
+    ASSERT_EQ(run.boxes.size(), 2u);
+    EXPECT_NE(run.boxes[0].box.text.find("could not find the Alienator Presets registry key"),
+              std::string::npos);
+    EXPECT_NE(run.boxes[1].box.text.find("could not find the " + Root() + " registry key"),
+              std::string::npos);
+}
+
+}  // namespace

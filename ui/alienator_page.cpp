@@ -1,0 +1,47 @@
+#include "ui/alienator_page.h"
+
+namespace {
+
+const char kBuiltInDeleteText[] = "%s is a built-in preset and cannot be deleted!";
+
+PageLayout Layout() {
+    using C = CAlienator;
+    PageLayout layout;
+    layout.kind = EffectKind::Alienator;
+    layout.sliders = {C::kCarrierSlider, C::kSquelchSlider, C::kFreqDevSlider, C::kHopPeriodSlider};
+    // The check boxes have no mirrors: they store their settings when clicked.
+    layout.mirrored = layout.sliders;
+    layout.committed = layout.sliders;
+    return layout;
+}
+
+}  // namespace
+
+CAlienator::CAlienator(CListBox* presetList) : EffectPage(Layout(), presetList) {}
+
+void CAlienator::EnableHopping(bool enable) {
+    EnableControls({kFreqDevEdit, kHopPeriodEdit, kSmoothBox, kFreqDevSlider, kHopPeriodSlider},
+                   enable);
+}
+
+void CAlienator::ShowValues(const void* block) {
+    ShowSliders(block);
+    ShowEdits({kCarrierSlider, kSquelchSlider, kFreqDevSlider, kHopPeriodSlider}, block);
+    ShowCheck(kHopEnabledBox, block);
+    ShowCheck(kSmoothBox, block);
+    EnableHopping(ValueOf(block, kHopEnabledBox) != 0.0);
+    ShowCheck(kSmoothBox, block);
+}
+
+bool CAlienator::OnCheckBoxClicked(int box) {
+    if (box != kHopEnabledBox && box != kSmoothBox) return false;
+    const bool checked = Item<CButton>(box).GetCheck() != 0;
+    StoreSetting(box, checked ? 1.0 : 0.0);
+    if (box == kHopEnabledBox) EnableHopping(checked);
+    return true;
+}
+
+void CAlienator::RefuseBuiltInDelete(const std::string& name) {
+    AfxMessageBox(presets::WithName(kBuiltInDeleteText, name),
+                  platform::kMbOk | platform::kMbIconExclamation);
+}
