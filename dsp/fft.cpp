@@ -2,6 +2,10 @@
 
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace dsp {
 namespace {
 
@@ -16,6 +20,32 @@ std::int32_t StageCount(std::int32_t n) {
     while (count < stages && (std::int64_t{1} << count) < n) ++count;
     return count;
 }
+
+#if defined(__SSE2__)
+// The complex value pair held as doubles [re, im]: t = u * b is
+// [ur br - ui bi, ur bi + ui br], the subtraction done as the addition of
+// the negated product, which is the same operation in IEEE arithmetic.
+inline void Butterfly(float ur, float ui, float* a, float* b) {
+    const __m128d vb = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b))));
+    const __m128d va = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a))));
+    const __m128d swapped = _mm_shuffle_pd(vb, vb, 1);  // [bi, br]
+    const __m128d negateLow = _mm_set_pd(0.0, -0.0);
+    const __m128d t = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(ur), vb),
+                                 _mm_xor_pd(_mm_mul_pd(_mm_set1_pd(ui), swapped), negateLow));
+    _mm_storel_pi(reinterpret_cast<__m64*>(b), _mm_cvtpd_ps(_mm_sub_pd(va, t)));
+    _mm_storel_pi(reinterpret_cast<__m64*>(a), _mm_cvtpd_ps(_mm_add_pd(va, t)));
+}
+#else
+inline void Butterfly(float ur, float ui, float* a, float* b) {
+    const double ar = a[0], ai = a[1], br = b[0], bi = b[1];
+    const double tr = static_cast<double>(ur) * br - static_cast<double>(ui) * bi;
+    const double ti = static_cast<double>(ur) * bi + static_cast<double>(ui) * br;
+    b[0] = static_cast<float>(ar - tr);
+    b[1] = static_cast<float>(ai - ti);
+    a[0] = static_cast<float>(ar + tr);
+    a[1] = static_cast<float>(ai + ti);
+}
+#endif
 
 }  // namespace
 
@@ -66,17 +96,7 @@ void FftPlan::Run(float* data) const {
         for (std::int32_t base = 0; base < n_; base += 2 * h) {
             float* lo = data + 2 * base;
             float* hi = lo + 2 * h;
-            for (std::int32_t j = 0; j < h; ++j) {
-                const double ur = wre[j], ui = wim[j];
-                const double ar = lo[2 * j], ai = lo[2 * j + 1];
-                const double br = hi[2 * j], bi = hi[2 * j + 1];
-                const double tr = ur * br - ui * bi;
-                const double ti = ur * bi + ui * br;
-                hi[2 * j] = static_cast<float>(ar - tr);
-                hi[2 * j + 1] = static_cast<float>(ai - ti);
-                lo[2 * j] = static_cast<float>(ar + tr);
-                lo[2 * j + 1] = static_cast<float>(ai + ti);
-            }
+            for (std::int32_t j = 0; j < h; ++j) Butterfly(wre[j], wim[j], lo + 2 * j, hi + 2 * j);
         }
         wre += h;
         wim += h;

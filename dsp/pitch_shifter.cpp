@@ -6,21 +6,24 @@
 #include <vector>
 
 #include "dsp/fft.h"
+#include "dsp/pitch_kernels.h"
 
 namespace dsp {
 namespace {
-
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
 
 // What a frame size needs besides the state: its Hann window
 // 0.5 - 0.5 cos(2 pi k / N) and its two transform plans. Built once per
 // frame size and kept for the life of the library.
 struct FrameTables {
-    explicit FrameTables(std::int32_t n) : window(n), forward(n, -1), inverse(n, +1) {
-        for (std::int32_t k = 0; k < n; ++k) window[k] = 0.5 - 0.5 * std::cos(kTwoPi * k / n);
+    explicit FrameTables(std::int32_t n)
+        : window(n), twiceWindow(n), forward(n, -1), inverse(n, +1) {
+        for (std::int32_t k = 0; k < n; ++k) {
+            window[k] = 0.5 - 0.5 * std::cos(pitch::kTwoPi * k / n);
+            twiceWindow[k] = 2 * window[k];
+        }
     }
     std::vector<double> window;
+    std::vector<double> twiceWindow;
     FftPlan forward;
     FftPlan inverse;
 };
@@ -103,43 +106,25 @@ void PitchShifter::Process(float factor, std::int32_t count, std::int32_t frame,
 
 void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t oversampling,
                                 double binWidth) {
+    using namespace pitch;
     const FrameTables& tables = TablesFor(frame);
-    const double* window = tables.window.data();
     const std::int32_t half = frame / 2;
+    const std::int32_t bins = half + 1;
     const std::int32_t step = frame / oversampling;
     const std::int32_t latency = frame - step;
     const double expected = kTwoPi * step / frame;
 
-    for (std::int32_t k = 0; k < frame; ++k) {
-        work_[2 * k] = static_cast<float>(inFifo_[k] * window[k]);
-        work_[2 * k + 1] = 0.0f;
-    }
+    WindowFrame(inFifo_, tables.window.data(), work_, frame);
     tables.forward.Run(work_);
 
     // Analysis: each bin's magnitude and its true frequency from the phase
     // advance since the last frame, the advance's deviation wrapped to
-    // -pi .. pi by rounding d / pi to an even count.
-    for (std::int32_t k = 0; k <= half; ++k) {
-        const double re = work_[2 * k];
-        const double im = work_[2 * k + 1];
-        const double magnitude = 2.0 * std::sqrt(re * re + im * im);
-        const double phase = std::atan2(im, re);
-        double d = phase - lastPhase_[k];
-        lastPhase_[k] = static_cast<float>(phase);
-        d = d - k * expected;
-        const double turns = d / kPi;
-        // The deviation of finite input is a few dozen pi at most; anything
-        // else is not a number and stays one whatever q is.
-        std::int64_t q = std::fabs(turns) < 1e15 ? static_cast<std::int64_t>(turns) : 0;
-        if (q >= 0) {
-            q = q + (q & 1);
-        } else {
-            q = q - (q & 1);
-        }
-        d = d - kPi * static_cast<double>(q);
-        analysisFrequency_[k] = static_cast<float>(binWidth * (k + oversampling * d / kTwoPi));
-        analysisMagnitude_[k] = static_cast<float>(magnitude);
-    }
+    // -pi .. pi by rounding d / pi to an even count. The bins are
+    // independent: the library calls run in a loop of their own.
+    SplitBins(work_, re_, im_, magnitude_, bins);
+    for (std::int32_t k = 0; k < bins; ++k) phase_[k] = std::atan2(im_[k], re_[k]);
+    AnalyseBins(phase_, magnitude_, lastPhase_, analysisFrequency_, analysisMagnitude_, bins,
+                expected, binWidth, oversampling);
 
     // Each output bin pulls from the source bin trunc(j / factor); a bin left
     // without frequency inherits its lower neighbour.
@@ -165,23 +150,19 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
 
     // Synthesis: advance each bin's running phase by its frequency's share
     // of a hop; the sum is kept as a float and used as kept.
-    for (std::int32_t k = 0; k <= half; ++k) {
-        double d = (synthesisFrequency_[k] - k * binWidth) / binWidth;
-        d = kTwoPi * d / oversampling + k * expected;
-        phaseSum_[k] = static_cast<float>(phaseSum_[k] + d);
-        const double phase = phaseSum_[k];
-        const double magnitude = synthesisMagnitude_[k];
-        work_[2 * k] = static_cast<float>(magnitude * std::cos(phase));
-        work_[2 * k + 1] = static_cast<float>(magnitude * std::sin(phase));
+    AdvancePhases(synthesisFrequency_, phaseSum_, phase_, bins, expected, binWidth, oversampling);
+    for (std::int32_t k = 0; k < bins; ++k) {
+        re_[k] = std::cos(phase_[k]);
+        im_[k] = std::sin(phase_[k]);
     }
-    std::memset(work_ + 2 * (half + 1), 0, sizeof(float) * 2 * (frame - half - 1));
+    RebuildBins(synthesisMagnitude_, re_, im_, work_, bins);
+    std::memset(work_ + 2 * bins, 0, sizeof(float) * 2 * (frame - bins));
     tables.inverse.Run(work_);
 
-    const double scale = static_cast<double>(half * oversampling);
-    for (std::int32_t k = 0; k < frame; ++k) {
-        accumulator_[k] =
-            static_cast<float>(accumulator_[k] + 2.0 * window[k] * work_[2 * k] / scale);
-    }
+    // The synthesis window, scaled by 2 / ((N/2) O); that divisor is a power
+    // of two, so its reciprocal is exact.
+    OverlapAdd(work_, tables.twiceWindow.data(), 1.0 / (static_cast<double>(half) * oversampling),
+               accumulator_, frame);
     std::memcpy(outFifo_, accumulator_, sizeof(float) * step);
     std::memmove(accumulator_, accumulator_ + step, sizeof(float) * frame);
     std::memmove(inFifo_, inFifo_ + step, sizeof(float) * latency);

@@ -48,6 +48,11 @@ private:
     float analysisFrequency_[2 * kMaxPitchFrame];
     float synthesisMagnitude_[2 * kMaxPitchFrame];
     float synthesisFrequency_[2 * kMaxPitchFrame];
+    // Scratch of one frame's bins, not state.
+    double re_[kMaxPitchFrame / 2 + 1];
+    double im_[kMaxPitchFrame / 2 + 1];
+    double magnitude_[kMaxPitchFrame / 2 + 1];
+    double phase_[kMaxPitchFrame / 2 + 1];
     bool initialised_ = false;
     std::int32_t position_ = 0;  // 0: not set yet
 };

@@ -1,0 +1,207 @@
+// The pitch shifter's per-bin and per-sample loops, two values at a time
+// with SSE2 where the build has it (every x86-64 build, and 32-bit builds
+// with -msse2), one at a time otherwise. Both give the same bits: the
+// vector forms do the same IEEE double operations in the same order, and
+// libm is called only from the scalar loops of the shifter itself.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define TOVANA_PITCH_SSE2 1
+#else
+#define TOVANA_PITCH_SSE2 0
+#endif
+
+namespace dsp::pitch {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 6.283185307179586;
+
+// ---- one value at a time: the definitions ------------------------------
+
+// d / pi truncated, an odd count moved away from zero to the even one. The
+// deviation of finite input stays within a few dozen pi; beyond the 32-bit
+// range (only for values that are not numbers) the count is -2^31, which
+// leaves a non-finite d non-finite.
+inline double EvenTurns(double d) {
+    const double turns = d / kPi;
+    std::int32_t q = INT32_MIN;
+    if (turns > -2147483648.0 && turns < 2147483648.0) q = static_cast<std::int32_t>(turns);
+    if (q >= 0) {
+        q = q + (q & 1);
+    } else {
+        q = q - (q & 1);
+    }
+    return static_cast<double>(q);
+}
+
+// Analysis of bin k from its phase: returns the true frequency, updates the
+// bin's last phase.
+inline float BinFrequency(std::int32_t k, double phase, float& lastPhase, double expected,
+                          double binWidth, std::int32_t oversampling) {
+    double d = phase - lastPhase;
+    lastPhase = static_cast<float>(phase);
+    d = d - k * expected;
+    d = d - kPi * EvenTurns(d);
+    return static_cast<float>(binWidth * (k + oversampling * d / kTwoPi));
+}
+
+// Synthesis of bin k: advances its running phase, returns it as kept.
+inline float AdvancePhase(std::int32_t k, float frequency, float& phaseSum, double expected,
+                          double binWidth, std::int32_t oversampling) {
+    double d = (frequency - k * binWidth) / binWidth;
+    d = kTwoPi * d / oversampling + k * expected;
+    phaseSum = static_cast<float>(phaseSum + d);
+    return phaseSum;
+}
+
+// ---- whole loops ----------------------------------------------------------
+
+// work[k] = (in[k] * window[k], 0) for k < n (n even).
+inline void WindowFrame(const float* in, const double* window, float* work, std::int32_t n) {
+    std::int32_t k = 0;
+#if TOVANA_PITCH_SSE2
+    const __m128 zero = _mm_setzero_ps();
+    for (; k + 2 <= n; k += 2) {
+        const __m128d x = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k))));
+        const __m128 y = _mm_cvtpd_ps(_mm_mul_pd(x, _mm_loadu_pd(window + k)));
+        _mm_storeu_ps(work + 2 * k, _mm_unpacklo_ps(y, zero));
+    }
+#endif
+    for (; k < n; ++k) {
+        work[2 * k] = static_cast<float>(in[k] * window[k]);
+        work[2 * k + 1] = 0.0f;
+    }
+}
+
+// Real and imaginary parts of bins 0 .. count-1 as doubles, and each bin's
+// magnitude 2 sqrt(re^2 + im^2).
+inline void SplitBins(const float* work, double* re, double* im, double* magnitude,
+                      std::int32_t count) {
+    std::int32_t k = 0;
+#if TOVANA_PITCH_SSE2
+    const __m128d two = _mm_set1_pd(2.0);
+    for (; k + 2 <= count; k += 2) {
+        const __m128 v = _mm_loadu_ps(work + 2 * k);  // r0 i0 r1 i1
+        const __m128d lo = _mm_cvtps_pd(v);
+        const __m128d hi = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+        const __m128d r = _mm_unpacklo_pd(lo, hi);
+        const __m128d i = _mm_unpackhi_pd(lo, hi);
+        _mm_storeu_pd(re + k, r);
+        _mm_storeu_pd(im + k, i);
+        const __m128d sum = _mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(i, i));
+        _mm_storeu_pd(magnitude + k, _mm_mul_pd(two, _mm_sqrt_pd(sum)));
+    }
+#endif
+    for (; k < count; ++k) {
+        re[k] = work[2 * k];
+        im[k] = work[2 * k + 1];
+        magnitude[k] = 2.0 * std::sqrt(re[k] * re[k] + im[k] * im[k]);
+    }
+}
+
+// Bins 0 .. count-1: frequencies from the phases, last phases updated,
+// magnitudes stored as floats.
+inline void AnalyseBins(const double* phase, const double* magnitude, float* lastPhase,
+                        float* frequency, float* magnitudeOut, std::int32_t count,
+                        double expected, double binWidth, std::int32_t oversampling) {
+    std::int32_t k = 0;
+#if TOVANA_PITCH_SSE2
+    const __m128d pi = _mm_set1_pd(kPi), twoPi = _mm_set1_pd(kTwoPi);
+    const __m128d vExpected = _mm_set1_pd(expected), vWidth = _mm_set1_pd(binWidth);
+    const __m128d vOver = _mm_set1_pd(static_cast<double>(oversampling));
+    const __m128i one = _mm_set1_epi32(1);
+    for (; k + 2 <= count; k += 2) {
+        const __m128d ph = _mm_loadu_pd(phase + k);
+        const __m128d last = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lastPhase + k))));
+        _mm_storel_pi(reinterpret_cast<__m64*>(lastPhase + k), _mm_cvtpd_ps(ph));
+        const __m128d kk = _mm_set_pd(k + 1.0, static_cast<double>(k));
+        __m128d d = _mm_sub_pd(ph, last);
+        d = _mm_sub_pd(d, _mm_mul_pd(kk, vExpected));
+        const __m128d turns = _mm_div_pd(d, pi);
+        // Truncation; out of range (or not a number) the conversion gives
+        // -2^31, as above.
+        __m128i q = _mm_cvttpd_epi32(turns);
+        const __m128i negative = _mm_srai_epi32(q, 31);               // -1 where q < 0
+        const __m128i odd = _mm_and_si128(q, one);
+        q = _mm_add_epi32(q, _mm_sub_epi32(_mm_xor_si128(odd, negative), negative));
+        d = _mm_sub_pd(d, _mm_mul_pd(pi, _mm_cvtepi32_pd(q)));
+        const __m128d f = _mm_mul_pd(vWidth, _mm_add_pd(kk, _mm_div_pd(_mm_mul_pd(vOver, d), twoPi)));
+        _mm_storel_pi(reinterpret_cast<__m64*>(frequency + k), _mm_cvtpd_ps(f));
+        _mm_storel_pi(reinterpret_cast<__m64*>(magnitudeOut + k), _mm_cvtpd_ps(_mm_loadu_pd(magnitude + k)));
+    }
+#endif
+    for (; k < count; ++k) {
+        frequency[k] = BinFrequency(k, phase[k], lastPhase[k], expected, binWidth, oversampling);
+        magnitudeOut[k] = static_cast<float>(magnitude[k]);
+    }
+}
+
+// Bins 0 .. count-1: running phases advanced, each returned as a double.
+inline void AdvancePhases(const float* frequency, float* phaseSum, double* phase,
+                          std::int32_t count, double expected, double binWidth,
+                          std::int32_t oversampling) {
+    std::int32_t k = 0;
+#if TOVANA_PITCH_SSE2
+    const __m128d twoPi = _mm_set1_pd(kTwoPi);
+    const __m128d vExpected = _mm_set1_pd(expected), vWidth = _mm_set1_pd(binWidth);
+    const __m128d vOver = _mm_set1_pd(static_cast<double>(oversampling));
+    for (; k + 2 <= count; k += 2) {
+        const __m128d kk = _mm_set_pd(k + 1.0, static_cast<double>(k));
+        const __m128d f = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(frequency + k))));
+        __m128d d = _mm_div_pd(_mm_sub_pd(f, _mm_mul_pd(kk, vWidth)), vWidth);
+        d = _mm_add_pd(_mm_div_pd(_mm_mul_pd(twoPi, d), vOver), _mm_mul_pd(kk, vExpected));
+        const __m128d sum = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(phaseSum + k))));
+        const __m128 kept = _mm_cvtpd_ps(_mm_add_pd(sum, d));
+        _mm_storel_pi(reinterpret_cast<__m64*>(phaseSum + k), kept);
+        _mm_storeu_pd(phase + k, _mm_cvtps_pd(kept));
+    }
+#endif
+    for (; k < count; ++k) {
+        phase[k] = AdvancePhase(k, frequency[k], phaseSum[k], expected, binWidth, oversampling);
+    }
+}
+
+// work[k] = (magnitude[k] cos[k], magnitude[k] sin[k]) for k < count.
+inline void RebuildBins(const float* magnitude, const double* cosine, const double* sine,
+                        float* work, std::int32_t count) {
+    std::int32_t k = 0;
+#if TOVANA_PITCH_SSE2
+    for (; k + 2 <= count; k += 2) {
+        const __m128d m = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(magnitude + k))));
+        const __m128 re = _mm_cvtpd_ps(_mm_mul_pd(m, _mm_loadu_pd(cosine + k)));
+        const __m128 im = _mm_cvtpd_ps(_mm_mul_pd(m, _mm_loadu_pd(sine + k)));
+        _mm_storeu_ps(work + 2 * k, _mm_unpacklo_ps(re, im));
+    }
+#endif
+    for (; k < count; ++k) {
+        work[2 * k] = static_cast<float>(magnitude[k] * cosine[k]);
+        work[2 * k + 1] = static_cast<float>(magnitude[k] * sine[k]);
+    }
+}
+
+// accumulator[k] += twiceWindow[k] * re(work[k]) / scale for k < n, with the
+// division done as a multiplication by the exact reciprocal of scale (a
+// power of two, so both give the same value).
+inline void OverlapAdd(const float* work, const double* twiceWindow, double inverseScale,
+                       float* accumulator, std::int32_t n) {
+    std::int32_t k = 0;
+#if TOVANA_PITCH_SSE2
+    const __m128d inv = _mm_set1_pd(inverseScale);
+    for (; k + 2 <= n; k += 2) {
+        const __m128 v = _mm_loadu_ps(work + 2 * k);  // r0 i0 r1 i1
+        const __m128d re = _mm_cvtps_pd(_mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m128d acc = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(accumulator + k))));
+        const __m128d add = _mm_mul_pd(_mm_mul_pd(_mm_loadu_pd(twiceWindow + k), re), inv);
+        _mm_storel_pi(reinterpret_cast<__m64*>(accumulator + k), _mm_cvtpd_ps(_mm_add_pd(acc, add)));
+    }
+#endif
+    for (; k < n; ++k) {
+        accumulator[k] = static_cast<float>(accumulator[k] + twiceWindow[k] * work[2 * k] * inverseScale);
+    }
+}
+
+}  // namespace dsp::pitch
