@@ -1,21 +1,250 @@
-// Communicator: its per-sample processing arrives with its own change; until then
-// a run walks the selection and leaves every sample as it was.
+// Communicator: a voice over a radio link. Every sample passes an 81-tap
+// band-pass; when a channel has been loud and falls below the squelch it
+// plays a burst of band-limited static, which may break up into a gap, vary
+// in loudness and let the voice bleed through; the static's band may wander
+// at random; the block may be aliased by holding every second frame.
+//
+// The voice filter does not depend on the burst state, so a block's voice
+// outputs are computed before the per-sample state machine runs; each output
+// still sums its taps in the one fixed order.
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
 #include "dsp/effects.h"
+#include "dsp/fir_filter.h"
 #include "dsp/frame.h"
+#include "dsp/level_gate.h"
+#include "dsp/random_stream.h"
+#include "dsp/signal_helpers.h"
 
 namespace dsp {
 namespace {
 
-class PassThroughRun : public EffectRun {
+constexpr double kOneOverRandMax = 3.051850947599719e-05;  // 1 / 32767
+constexpr std::uint32_t kMaxBlockSamples = kMaxBlockBytes / 2;
+static_assert(kMaxBlockSamples <= FirFilter::kBlockCapacity, "a block fits a filter's buffer");
+
+// A burst longer than 2^28 samples (hours of audio) is cut to that, so the
+// countdowns never leave the 32-bit range.
+constexpr double kLongestBurst = 268435456.0;
+
+std::int32_t TruncatedCount(double value) {
+    if (!(value > -kLongestBurst)) return value != value ? 0 : -static_cast<std::int32_t>(kLongestBurst);
+    if (value > kLongestBurst) return static_cast<std::int32_t>(kLongestBurst);
+    return static_cast<std::int32_t>(value);
+}
+
+// Working memory of one run, in one locked block.
+struct Buffers {
+    double voiceTaps[kFirTaps];
+    double noiseTaps[2][kFirTaps];
+    double voiceStorage[2][FirFilter::kStorageDoubles];
+    double noiseStorage[2][FirFilter::kStorageDoubles];
+    double voiceIn[kMaxBlockSamples];
+    double voiceOut[kMaxBlockSamples];
+};
+
+struct Channel {
+    Channel(double P, double* voiceStorage, double* noiseStorage, double* taps)
+        : level(kCommunicatorLevelOld, kCommunicatorLevelNew, P),
+          voice(voiceStorage),
+          noise(noiseStorage),
+          noiseTaps(taps) {}
+
+    LevelFollower level;
+    FirFilter voice;
+    FirFilter noise;
+    double* noiseTaps;
+    bool armed = false;
+    bool active = false;
+    bool gapActive = false;
+    std::int32_t countdown = 0;
+    std::int32_t gapStart = 0;
+    std::int32_t gapLen = 0;
+    std::int32_t burstLength = 0;
+    float amp = 0.0f;
+};
+
+class CommunicatorRun : public EffectRun {
 public:
-    void ProcessBlock(std::int16_t*, std::uint32_t) override {}
+    CommunicatorRun(const RunFormat& format, const CommunicatorSettings& effect, const WorkingMix& mix,
+                    std::unique_ptr<WorkingMemory> memory)
+        : memory_(std::move(memory)),
+          buffers_(memory_->as<Buffers>()),
+          channelCount_(format.stereo ? 2 : 1),
+          P_(format.P),
+          oneOverP_(1.0 / format.P),
+          rate_(static_cast<float>(format.sampleRate)),
+          durationSec_(effect.duration * 0.001),
+          staticThreshold_(5.0 - 2.0 * (effect.changingStatic * 0.01)),
+          sensitivity_(effect.sensitivity, LevelGate::Test::AtLeast),
+          squelch_(effect.squelch, LevelGate::Test::Below),
+          breakup_(effect.randomBreakup != 0.0),
+          randomAmplitude_(effect.randomAmplitude != 0.0),
+          bleed_(effect.voiceBleed != 0.0),
+          changingStatic_(effect.changingStaticEnabled != 0.0),
+          aliasing_(effect.aliasing != 0.0),
+          wet_(mix.wetMix),
+          dry_(mix.dryMix),
+          channels_{Channel(format.P, buffers_->voiceStorage[0], buffers_->noiseStorage[0], buffers_->noiseTaps[0]),
+                    Channel(format.P, buffers_->voiceStorage[1], buffers_->noiseStorage[1], buffers_->noiseTaps[1])} {
+        // The voice band; an edge at or above half the rate moves inside it.
+        float upper = static_cast<float>(effect.fullness);
+        float lower = static_cast<float>(effect.frequency);
+        if (!(upper < rate_ * 0.5)) upper = static_cast<float>(rate_ * 0.45);
+        if (!(effect.frequency < rate_ * 0.5)) lower = static_cast<float>(rate_ * 0.4);
+        BandPassDesign(lower, upper, rate_, buffers_->voiceTaps);
+        for (auto& taps : buffers_->noiseTaps) {
+            for (int i = 0; i < kFirTaps; ++i) taps[i] = buffers_->voiceTaps[i];
+        }
+    }
+
+    void ProcessBlock(std::int16_t* samples, std::uint32_t count) override {
+        const std::uint32_t frames = count / channelCount_;
+        for (int c = 0; c < channelCount_; ++c) {
+            // Each channel's voice outputs for the whole block.
+            for (std::uint32_t j = 0; j < frames; ++j) {
+                buffers_->voiceIn[j] = 0.75 * (samples[j * channelCount_ + c] * oneOverP_);
+            }
+            channels_[c].voice.FilterBlock(buffers_->voiceIn, buffers_->voiceOut + c * frames, frames,
+                                           buffers_->voiceTaps);
+        }
+        RandomStream rng;
+        for (std::uint32_t j = 0; j < frames; ++j) {
+            for (int c = 0; c < channelCount_; ++c) {
+                std::int16_t& sample = samples[j * channelCount_ + c];
+                sample = Step(channels_[c], sample, buffers_->voiceOut[c * frames + j], rng);
+            }
+        }
+        if (aliasing_) {
+            // Every odd frame repeats the frame before it.
+            for (std::uint32_t j = 1; j < frames; j += 2) {
+                for (int c = 0; c < channelCount_; ++c) {
+                    samples[j * channelCount_ + c] = samples[(j - 1) * channelCount_ + c];
+                }
+            }
+        }
+    }
+
+private:
+    // One sample of one channel: the voice, the burst state machine, the
+    // changing static and the mix.
+    std::int16_t Step(Channel& ch, std::int16_t input, double voiceOut, RandomStream& rng) {
+        const double x = input;
+        const double power = ch.level.Power(x);
+        std::int16_t sample = Store(voiceOut * P_);  // the voice sample
+
+        if (!ch.active) {
+            if (sensitivity_.Passes(power)) ch.armed = true;
+            if (squelch_.Passes(power) && ch.armed) StartBurst(ch, rng);
+        } else {
+            ch.countdown = ch.countdown - 1;
+            if (ch.gapActive) {
+                sample = 0;
+                ch.gapLen = ch.gapLen - 1;
+                if (ch.gapLen == 0) {
+                    ch.gapActive = false;
+                    DrawGap(ch, rng);
+                }
+            } else {
+                const double noise = ch.noise.Filter(GaussianNoiseFrom(rng, 0.0f, 1.0f), ch.noiseTaps);
+                double value = ch.amp * noise * P_ * 0.25;
+                if (bleed_) value = value + 0.75 * sample;
+                sample = Store(value);
+            }
+            if (ch.countdown == ch.gapStart) ch.gapActive = true;  // from the next sample on
+            if (ch.countdown <= 0) {
+                ch.active = false;
+                ch.armed = false;
+            }
+        }
+
+        if (ChangingStaticDue(rng)) Reband(ch, rng);
+
+        return Store((sample * wet_ + x * dry_) * 0.01);
+    }
+
+    void StartBurst(Channel& ch, RandomStream& rng) {
+        ch.noise.Filter(GaussianNoiseFrom(rng, 0.0f, 1.0f), ch.noiseTaps);  // primes the noise filter
+        const int r = rng();
+        ch.amp = randomAmplitude_ ? static_cast<float>(r * kOneOverRandMax * 0.6 + 0.4) : 1.0f;
+        ch.burstLength = TruncatedCount(rate_ * durationSec_);
+        ch.countdown = ch.burstLength;
+        ch.active = true;
+        DrawGap(ch, rng);
+        ch.gapActive = false;
+        if (!breakup_) ch.gapStart = 0;
+    }
+
+    // Where the next gap starts (as a countdown value) and how long it lasts.
+    void DrawGap(Channel& ch, RandomStream& rng) {
+        ch.gapStart = static_cast<std::int32_t>(GaussianNoiseFrom(rng, 1.0f, 1.0f) * (ch.burstLength / 3));
+        ch.gapLen = static_cast<std::int32_t>(GaussianNoiseFrom(rng, 1.0f, 1.0f) * (ch.burstLength / 4));
+    }
+
+    // The changing-static test: a GaussianNoise(0, 1) drawn on every sample,
+    // whether the option is on or not, against the threshold. Its twelve
+    // values are first summed exactly as integers; the single-precision sum
+    // differs from that by less than 1e-5, so only sums near the threshold
+    // need the rounded sum.
+    bool ChangingStaticDue(RandomStream& rng) {
+        if (!changingStatic_) {
+            rng.SkipTwelve();
+            return false;
+        }
+        int draws[12];
+        int total = 0;
+        for (int& r : draws) {
+            r = rng();
+            total += r;
+        }
+        if (total * kOneOverRandMax - 6.0 < staticThreshold_ - 1e-4) return false;
+        const int* next = draws;
+        return GaussianNoiseFrom([&next] { return *next++; }, 0.0f, 1.0f) > staticThreshold_;
+    }
+
+    // A new random band for the channel's static. Edges drawn the wrong way
+    // round are swapped: as drawn they would give an inverted band, and
+    // equal edges would silence the static until the next re-band.
+    void Reband(Channel& ch, RandomStream& rng) {
+        float lo = static_cast<float>(100.0 * GaussianNoiseFrom(rng, 3.0f, 2.0f));
+        float hi = static_cast<float>(500.0 * GaussianNoiseFrom(rng, 3.0f, 2.0f));
+        if (lo >= hi) std::swap(lo, hi);
+        BandPassDesign(lo, hi, rate_, ch.noiseTaps);
+    }
+
+    const std::unique_ptr<WorkingMemory> memory_;
+    Buffers* const buffers_;
+    const int channelCount_;
+    const double P_;
+    const double oneOverP_;
+    const float rate_;
+    const double durationSec_;
+    const double staticThreshold_;
+    const LevelGate sensitivity_;  // level >= Sensitivity arms
+    const LevelGate squelch_;      // level < Squelch starts a burst
+    const bool breakup_;
+    const bool randomAmplitude_;
+    const bool bleed_;
+    const bool changingStatic_;
+    const bool aliasing_;
+    const double wet_;
+    const double dry_;
+    Channel channels_[2];
 };
 
 }  // namespace
 
-std::int32_t RunCommunicator(const TransformRecord& record, const EffectSettings&) {
+std::int32_t RunCommunicator(const TransformRecord& record, const EffectSettings& settings) {
     return RunBlockLoop(record, "Applying Communicator...",
-                        [](const RunFormat&) { return std::make_unique<PassThroughRun>(); });
+                        [&settings](const RunFormat& format) -> std::unique_ptr<EffectRun> {
+                            auto memory = std::make_unique<WorkingMemory>();
+                            if (!memory->Obtain(sizeof(Buffers))) return nullptr;
+                            return std::make_unique<CommunicatorRun>(format, settings.communicator,
+                                                                     settings.workingMix, std::move(memory));
+                        });
 }
 
 }  // namespace dsp

@@ -20,28 +20,41 @@ constexpr std::uint64_t kInfinityBits = 0x7FF0000000000000u;
 
 bool LevelGate::Exact(double power) const {
     const double level = 10.0 * std::log10(power);
-    return test_ == Test::Above ? level > limit_ : level >= limit_;
+    switch (test_) {
+        case Test::Above: return level > limit_;
+        case Test::AtLeast: return level >= limit_;
+        case Test::Below: return level < limit_;
+    }
+    return false;
 }
 
-LevelGate::LevelGate(double limit, Test test) : limit_(limit), test_(test) {
+LevelGate::LevelGate(double limit, Test test)
+    : limit_(limit), test_(test), below_(test == Test::Below) {
     const double infinity = std::numeric_limits<double>::infinity();
-    if (!Exact(infinity)) {  // nothing passes (also a NaN limit)
+    // Every power above the switch point makes `over` true.
+    const auto over = [this](double power) { return Exact(power) != below_; };
+    if (std::isnan(limit)) {  // no level compares with it
+        below_ = false;
         low_ = high_ = infinity;
         return;
     }
-    if (Exact(0.0)) {  // everything passes
+    if (!over(infinity)) {  // the whole range lies under the switch point
+        low_ = high_ = infinity;
+        return;
+    }
+    if (over(0.0)) {  // the whole range lies over it
         low_ = high_ = -infinity;
         return;
     }
     // Non-negative doubles are ordered like their bit patterns: search for
-    // the smallest power that passes.
-    std::uint64_t fails = 0;
-    std::uint64_t passes = kInfinityBits;
-    while (passes - fails > 1) {
-        const std::uint64_t middle = fails + (passes - fails) / 2;
-        (Exact(FromBits(middle)) ? passes : fails) = middle;
+    // the smallest power over the switch point.
+    std::uint64_t under = 0;
+    std::uint64_t above = kInfinityBits;
+    while (above - under > 1) {
+        const std::uint64_t middle = under + (above - under) / 2;
+        (over(FromBits(middle)) ? above : under) = middle;
     }
-    const double edge = FromBits(passes);
+    const double edge = FromBits(above);
     low_ = edge * (1.0 - 0x1p-30);
     high_ = edge * (1.0 + 0x1p-30);
 }

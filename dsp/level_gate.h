@@ -17,14 +17,15 @@ public:
     enum class Test {
         Above,    // level > limit
         AtLeast,  // level >= limit
+        Below,    // level < limit
     };
 
     LevelGate(double limit, Test test);
 
     // The comparison for level = 10*log10(power), power > 0.
     bool Passes(double power) const {
-        if (power < low_) return false;
-        if (power > high_) return true;
+        if (power < low_) return below_;
+        if (power > high_) return !below_;
         return Exact(power);
     }
 
@@ -34,8 +35,9 @@ public:
 private:
     double limit_;
     Test test_;
-    double low_;   // below: fails
-    double high_;  // above: passes
+    bool below_;   // passes under the switch point instead of above it
+    double low_;   // under: the level is below the limit
+    double high_;  // over: the level is at or above it (or above, for Above)
 };
 
 }  // namespace dsp

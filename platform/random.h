@@ -13,4 +13,9 @@ constexpr int kRandMax = 32767;
 void SeedRandom(std::uint32_t seed);  // srand
 int Random();                         // rand
 
+// The calling thread's state: SeedRandom(RandomState()) continues the same
+// sequence, so a loop that draws many values can run the generator locally
+// and hand the state back.
+std::uint32_t RandomState();
+
 }  // namespace platform
