@@ -12,6 +12,7 @@
 #include "dsp/effects.h"
 #include "dsp/frame.h"
 #include "dsp/level_gate.h"
+#include "dsp/random_stream.h"
 #include "dsp/signal_helpers.h"
 #include "platform/random.h"
 
@@ -27,6 +28,7 @@ struct HopState {
     double f = 0.0;       // current frequency
     double a = 0.0;       // glide: where the segment started
     double b = 0.0;       // glide: where it is heading
+    double step = 0.0;    // glide: (b - a) / (2 * glideSamples), kept while a and b hold
 };
 
 struct Channel {
@@ -79,23 +81,28 @@ public:
             channel->hop.a = RandomFreq(platform::Random());
             channel->hop.b = RandomFreq(platform::Random());
         }
+        for (Channel* channel : {&mono_, &left_, &right_}) AimGlide(channel->hop);
     }
 
     void ProcessBlock(std::int16_t* samples, std::uint32_t count) override {
+        RandomStream rng;
         if (!stereo_) {
-            for (std::uint32_t i = 0; i < count; ++i) Step(samples[i], mono_, false);
+            for (std::uint32_t i = 0; i < count; ++i) Step(samples[i], mono_, false, rng);
             return;
         }
         for (std::uint32_t i = 0; i + 1 < count; i += 2) {
-            Step(samples[i], left_, true);
-            Step(samples[i + 1], right_, true);
+            Step(samples[i], left_, true, rng);
+            Step(samples[i + 1], right_, true, rng);
         }
     }
 
 private:
     double RandomFreq(int r) const { return carrier_ + deviation_ * (r * kTwoOverRandMax - 1.0); }
 
-    void Step(std::int16_t& sample, Channel& channel, bool stereoChannel) {
+    // Half the distance from a to b per glideSamples samples.
+    void AimGlide(HopState& hop) const { hop.step = (hop.b - hop.a) / (2.0 * glideSamples_); }
+
+    void Step(std::int16_t& sample, Channel& channel, bool stereoChannel, RandomStream& rng) {
         const double x = sample;
         // At or below the squelch the sample stays as it is.
         if (!squelch_.Passes(channel.level.Power(x))) return;
@@ -103,9 +110,8 @@ private:
         HopState& hop = channel.hop;
         double f = carrier_;
         int r = 0;
-        double step = 0.0;
         if (hopping_) {
-            r = platform::Random();  // one draw per modulated sample, used or not
+            r = rng();  // one draw per modulated sample, used or not
             if (!gliding_) {
                 if (hop.k == hopSamples_) {
                     hop.k = 0;
@@ -114,8 +120,7 @@ private:
                     ++hop.k;
                 }
             } else {
-                step = (hop.b - hop.a) / (2.0 * glideSamples_);
-                hop.f = hop.a + hop.k * step;
+                hop.f = hop.a + hop.k * hop.step;
             }
             f = hop.f;
         }
@@ -129,13 +134,15 @@ private:
             // + 1 in stereo; mono also starts the next one a step further on.
             const std::uint32_t oldK = hop.k++;
             if (!stereoChannel && oldK > glideSamples_) {
-                hop.a = hop.f + step;
+                hop.a = hop.f + hop.step;
                 hop.k = 0;
                 hop.b = RandomFreq(r);
+                AimGlide(hop);
             } else if (stereoChannel && oldK == glideSamples_) {
                 hop.a = hop.f;
                 hop.k = 0;
                 hop.b = RandomFreq(r);
+                AimGlide(hop);
             }
         }
     }
