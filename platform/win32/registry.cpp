@@ -3,6 +3,8 @@
 // first asks the shared fault hooks, which name keys by their full path; so
 // each open handle remembers the path it was opened by.
 #include <windows.h>
+// After windows.h, before the registry layer's own declarations.
+#include "platform/win32/registry_names.h"
 #include <shlwapi.h>
 
 #include <map>

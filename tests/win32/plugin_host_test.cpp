@@ -1,0 +1,346 @@
+// An editor written from the record tables alone: it loads ZentrixTvn.xfm
+// with LoadLibrary, finds the entry points by ordinal and by name, and lays
+// out the records byte by byte at the editor's offsets, with callbacks in
+// the editor's calling conventions. Nothing here includes the plug-in's own
+// record definitions.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Offsets of the TransformRecord. The 32-bit layout is the editor's; the
+// 64-bit one keeps the fields in order with 8-byte pointers.
+struct Layout {
+    std::size_t instanceMemory, firstFrame, lastFrame, readBlock, writeBlock, cancelFlag, reportProgress,
+        showStatus, endProcessing, requestHandle, releaseHandle, size;
+};
+#if defined(_WIN64)
+constexpr Layout kLayout{16, 24, 28, 48, 56, 64, 72, 80, 88, 144, 200, 208};
+#else
+constexpr Layout kLayout{12, 16, 20, 36, 40, 44, 48, 52, 56, 84, 112, 116};
+#endif
+constexpr std::size_t kChannels = 0, kBitsPerSample = 2, kBytesPerFrame = 4, kSampleRate = 8;
+constexpr std::size_t kRecordSpace = 256;  // the record and guard bytes after it
+constexpr unsigned char kGuard = 0xA7;
+
+using QueryFn = std::uint32_t(WINAPI*)(void*);
+using RecordFn = std::int32_t(WINAPI*)(void*);
+using SetupFn = std::int32_t(WINAPI*)(std::int32_t, std::int32_t, std::int32_t);
+
+// ---- The editor's side of the callbacks ------------------------------------
+
+struct Call {
+    char kind;  // R read, W write, P progress, S status, E end, Q request, L release
+    std::uint32_t first, second;
+    std::string text;
+};
+
+struct Editor {
+    std::vector<std::int16_t> audio;
+    std::vector<Call> calls;
+    std::int32_t cancelFlag = 0;
+    int cancelOnRead = 0;
+    int reads = 0;
+    bool outOfBounds = false;
+    void* record = nullptr;
+    std::uint32_t requestArgs[6] = {};
+    std::uint32_t handleToGive = 0x12345;
+};
+Editor* g_editor = nullptr;
+
+std::int32_t WINAPI ReadBlock(void* buffer, std::uint32_t position, std::uint32_t count) {
+    Editor& e = *g_editor;
+    e.calls.push_back({'R', position, count, {}});
+    if (++e.reads == e.cancelOnRead) e.cancelFlag = 1;
+    if (std::uint64_t{position} + count > e.audio.size() * 2) {
+        e.outOfBounds = true;
+        return 0;
+    }
+    std::memcpy(buffer, reinterpret_cast<char*>(e.audio.data()) + position, count);
+    return 1;
+}
+std::int32_t WINAPI WriteBlock(void* buffer, std::uint32_t position, std::uint32_t count) {
+    Editor& e = *g_editor;
+    e.calls.push_back({'W', position, count, {}});
+    if (std::uint64_t{position} + count > e.audio.size() * 2) {
+        e.outOfBounds = true;
+        return 0;
+    }
+    std::memcpy(reinterpret_cast<char*>(e.audio.data()) + position, buffer, count);
+    return 1;
+}
+std::int32_t WINAPI ReportProgress(std::uint32_t done, std::uint32_t total) {
+    g_editor->calls.push_back({'P', done, total, {}});
+    return 1;
+}
+std::int32_t WINAPI ShowStatus(const char* text, std::int32_t zero) {
+    g_editor->calls.push_back({'S', static_cast<std::uint32_t>(zero), 0, text});
+    return 1;
+}
+void __cdecl EndProcessing(void* record) {
+    g_editor->calls.push_back({'E', record == g_editor->record ? 1u : 0u, 0, {}});
+}
+std::uint32_t WINAPI RequestHandle(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+                                   std::uint32_t e, std::uint32_t f) {
+    const std::uint32_t args[6] = {a, b, c, d, e, f};
+    std::memcpy(g_editor->requestArgs, args, sizeof args);
+    g_editor->calls.push_back({'Q', 0, 0, {}});
+    return g_editor->handleToGive;
+}
+std::int32_t WINAPI ReleaseHandle(std::uint32_t handle) {
+    g_editor->calls.push_back({'L', handle, 0, {}});
+    return 1;
+}
+
+// ---- The plug-in, loaded as the editor loads it ----------------------------
+
+std::string PluginPath() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string self(path, length);
+    return self.substr(0, self.find_last_of("\\/") + 1) + "ZentrixTvn.xfm";
+}
+
+HMODULE Plugin() {
+    static HMODULE module = LoadLibraryA(PluginPath().c_str());
+    return module;
+}
+
+template <class Fn>
+Fn ByOrdinal(int ordinal) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(Plugin(), MAKEINTRESOURCEA(ordinal))));
+}
+
+template <class T>
+void Put(unsigned char* record, std::size_t offset, T value) {
+    std::memcpy(record + offset, &value, sizeof value);
+}
+
+template <class T>
+T Get(const unsigned char* bytes, std::size_t offset) {
+    T value;
+    std::memcpy(&value, bytes + offset, sizeof value);
+    return value;
+}
+
+// A TransformRecord over `editor`'s audio, every byte the plug-in does not
+// use set to a guard value.
+struct Record {
+    alignas(8) unsigned char bytes[kRecordSpace];
+    HGLOBAL instance;
+
+    Record(Editor& editor, std::uint16_t channels) {
+        std::memset(bytes, kGuard, sizeof bytes);
+        const std::uint16_t frameBytes = channels == 1 ? 2 : 4;
+        Put<std::uint16_t>(bytes, kChannels, channels);
+        Put<std::uint16_t>(bytes, kBitsPerSample, 16);
+        Put<std::uint16_t>(bytes, kBytesPerFrame, frameBytes);
+        Put<std::int32_t>(bytes, kSampleRate, 44100);
+        instance = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 64);
+        Put<HGLOBAL>(bytes, kLayout.instanceMemory, instance);
+        Select(0, static_cast<std::int32_t>(editor.audio.size() * 2 / frameBytes) - 1);
+        Put(bytes, kLayout.readBlock, &ReadBlock);
+        Put(bytes, kLayout.writeBlock, &WriteBlock);
+        Put(bytes, kLayout.cancelFlag, &editor.cancelFlag);
+        Put(bytes, kLayout.reportProgress, &ReportProgress);
+        Put(bytes, kLayout.showStatus, &ShowStatus);
+        Put(bytes, kLayout.endProcessing, &EndProcessing);
+        Put(bytes, kLayout.requestHandle, &RequestHandle);
+        Put(bytes, kLayout.releaseHandle, &ReleaseHandle);
+        editor.record = bytes;
+        g_editor = &editor;
+    }
+    ~Record() { GlobalFree(instance); }
+    void Select(std::int32_t first, std::int32_t last) {
+        Put(bytes, kLayout.firstFrame, first);
+        Put(bytes, kLayout.lastFrame, last);
+    }
+    void DropOptionalCallbacks() {
+        Put<void*>(bytes, kLayout.reportProgress, nullptr);
+        Put<void*>(bytes, kLayout.showStatus, nullptr);
+        Put<void*>(bytes, kLayout.endProcessing, nullptr);
+    }
+    std::uint16_t HandleWord() const {
+        auto* memory = static_cast<const unsigned char*>(GlobalLock(instance));
+        const std::uint16_t word = static_cast<std::uint16_t>(memory[0] | (memory[1] << 8));
+        GlobalUnlock(instance);
+        return word;
+    }
+};
+
+std::string Kinds(const Editor& editor) {
+    std::string kinds;
+    for (const Call& call : editor.calls) kinds += call.kind;
+    return kinds;
+}
+
+class PluginHostTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(Plugin(), nullptr) << "cannot load " << PluginPath(); }
+};
+
+// ---- Exports -----------------------------------------------------------------
+
+TEST_F(PluginHostTest, EntryPointsByOrdinalAndByName) {
+    const char* names[] = {"QueryXfm", "XfmInit", "XfmSetup", "XfmDo", "XfmDestroy"};
+    for (int i = 0; i < 5; ++i) {
+        FARPROC byName = GetProcAddress(Plugin(), names[i]);
+        FARPROC byOrdinal = GetProcAddress(Plugin(), MAKEINTRESOURCEA(i + 2));
+        EXPECT_NE(byName, nullptr) << names[i];
+        EXPECT_EQ(byName, byOrdinal) << names[i] << " is not ordinal " << i + 2;
+    }
+    EXPECT_EQ(GetProcAddress(Plugin(), MAKEINTRESOURCEA(1)), nullptr);
+    EXPECT_EQ(GetProcAddress(Plugin(), MAKEINTRESOURCEA(7)), nullptr);
+    for (const char* decorated : {"_QueryXfm@4", "QueryXfm@4", "XfmSetup@12", "_XfmDo@4"}) {
+        EXPECT_EQ(GetProcAddress(Plugin(), decorated), nullptr) << decorated;
+    }
+}
+
+// ---- QueryXfm ------------------------------------------------------------------
+
+TEST_F(PluginHostTest, QueryXfmWritesItsFieldsAndNothingElse) {
+    unsigned char info[300];
+    std::memset(info, kGuard, sizeof info);
+    const std::uint32_t result = ByOrdinal<QueryFn>(2)(info);
+    EXPECT_EQ(result & 0xFFFF, 0x0480u);
+
+    std::vector<bool> written(sizeof info, false);
+    auto text = [&](std::size_t offset, std::size_t end) {
+        const auto* start = reinterpret_cast<const char*>(info + offset);
+        const std::size_t length = strnlen(start, end - offset);
+        EXPECT_LT(length, end - offset) << "text at " << offset << " runs into the next field";
+        for (std::size_t i = offset; i <= offset + length && i < end; ++i) written[i] = true;
+        return std::string(start, length);
+    };
+    EXPECT_EQ(text(0, 40), "Zentrix Tovana");
+    EXPECT_FALSE(text(40, 120).empty());
+    EXPECT_EQ(text(120, 190), "Add Zentrix Tovana");
+    EXPECT_EQ(text(200, 248), "g");
+    EXPECT_EQ(text(248, 250), "y");
+    EXPECT_EQ(Get<std::uint16_t>(info, 190), 12);
+    EXPECT_EQ(Get<std::uint32_t>(info, 192), 29u);
+    EXPECT_EQ(Get<std::uint32_t>(info, 196), 2u);
+    for (std::size_t i = 190; i < 200; ++i) written[i] = true;
+    for (std::size_t i = 0; i < sizeof info; ++i) {
+        if (!written[i]) EXPECT_EQ(info[i], kGuard) << "byte " << i << " was changed";
+    }
+}
+
+// ---- XfmInit and XfmDestroy ------------------------------------------------------
+
+TEST_F(PluginHostTest, InitKeepsTheEditorsHandleAndDestroyGivesItBack) {
+    Editor editor;
+    editor.audio.assign(8, 0);
+    Record record(editor, 1);
+    unsigned char before[kRecordSpace];
+    std::memcpy(before, record.bytes, sizeof before);
+
+    EXPECT_EQ(ByOrdinal<RecordFn>(3)(record.bytes), 1);
+    EXPECT_EQ(Kinds(editor), "Q");
+    const std::uint32_t expectedArgs[6] = {0, 16384, 0, 16384, 0, 16384};
+    EXPECT_EQ(std::memcmp(editor.requestArgs, expectedArgs, sizeof expectedArgs), 0);
+    EXPECT_EQ(record.HandleWord(), 0x2345);
+
+    EXPECT_EQ(ByOrdinal<RecordFn>(6)(record.bytes), 1);
+    ASSERT_EQ(Kinds(editor), "QL");
+    EXPECT_EQ(editor.calls[1].first, 0x2345u);
+    EXPECT_EQ(record.HandleWord(), 0xFFFF);
+    EXPECT_EQ(std::memcmp(before, record.bytes, sizeof before), 0) << "the record was written";
+}
+
+TEST_F(PluginHostTest, DestroyWithoutHandleAndLockFailures) {
+    Editor editor;
+    editor.audio.assign(8, 0);
+    Record record(editor, 1);
+    EXPECT_EQ(ByOrdinal<RecordFn>(6)(record.bytes), 1);
+    EXPECT_EQ(Kinds(editor), "");
+    EXPECT_EQ(record.HandleWord(), 0);
+
+    // Memory that cannot be locked: both report 0 and call nothing.
+    Put<HGLOBAL>(record.bytes, kLayout.instanceMemory, nullptr);
+    EXPECT_EQ(ByOrdinal<RecordFn>(3)(record.bytes), 0);
+    EXPECT_EQ(ByOrdinal<RecordFn>(6)(record.bytes), 0);
+    EXPECT_EQ(Kinds(editor), "");
+}
+
+// ---- XfmDo -------------------------------------------------------------------------
+
+const char* const kStatusTexts[] = {"Applying Alienator...", "Applying Communicator...", "Applying Deepenator",
+                                    "Applying Cylonator..."};
+
+bool KnownStatus(const std::string& text) {
+    for (const char* known : kStatusTexts) {
+        if (text == known) return true;
+    }
+    return false;
+}
+
+TEST_F(PluginHostTest, MonoSelectionInBlocksOfAtMost16000Bytes) {
+    Editor editor;
+    editor.audio.assign(8001 + 10, 100);
+    Record record(editor, 1);
+    record.Select(5, 5 + 8000);  // 8001 frames from frame 5
+    unsigned char before[kRecordSpace];
+    std::memcpy(before, record.bytes, sizeof before);
+
+    EXPECT_EQ(ByOrdinal<RecordFn>(5)(record.bytes), 0);
+    ASSERT_EQ(Kinds(editor), "SRWPRWPE");
+    EXPECT_TRUE(KnownStatus(editor.calls[0].text)) << editor.calls[0].text;
+    EXPECT_EQ(editor.calls[0].first, 0u) << "second argument of showStatus";
+    EXPECT_EQ(editor.calls[1].first, 10u);
+    EXPECT_EQ(editor.calls[1].second, 16000u);
+    EXPECT_EQ(editor.calls[4].first, 16010u);
+    EXPECT_EQ(editor.calls[4].second, 2u);
+    EXPECT_EQ(editor.calls[3].first, 16000u);
+    EXPECT_EQ(editor.calls[3].second, 16002u);
+    EXPECT_EQ(editor.calls[6].first, 16002u);
+    EXPECT_EQ(editor.calls[6].second, 16002u);
+    EXPECT_EQ(editor.calls[7].first, 1u) << "endProcessing gets the record";
+    EXPECT_FALSE(editor.outOfBounds);
+    EXPECT_EQ(std::memcmp(before, record.bytes, sizeof before), 0) << "the record was written";
+}
+
+TEST_F(PluginHostTest, StereoSelectionCancelAndMissingCallbacks) {
+    {
+        Editor editor;
+        editor.audio.assign(2 * 8000, 100);
+        Record record(editor, 2);
+        EXPECT_EQ(ByOrdinal<RecordFn>(5)(record.bytes), 0);
+        ASSERT_EQ(Kinds(editor), "SRWPRWPE");
+        EXPECT_EQ(editor.calls[3].first, 16000u);
+        EXPECT_EQ(editor.calls[3].second, 32000u);
+        EXPECT_EQ(editor.calls[6].first, 32000u);
+    }
+    {
+        Editor editor;
+        editor.audio.assign(2 * 8000 * 3, 100);
+        editor.cancelOnRead = 1;
+        Record record(editor, 2);
+        EXPECT_EQ(ByOrdinal<RecordFn>(5)(record.bytes), 0);
+        EXPECT_EQ(Kinds(editor), "SRWPE");
+    }
+    {
+        Editor editor;
+        editor.audio.assign(2 * 8000, 100);
+        Record record(editor, 2);
+        record.DropOptionalCallbacks();
+        EXPECT_EQ(ByOrdinal<RecordFn>(5)(record.bytes), 0);
+        EXPECT_EQ(Kinds(editor), "RWRW");
+    }
+    {
+        Editor editor;
+        editor.audio.assign(4, 100);
+        Record record(editor, 2);
+        record.Select(1, 0);  // empty selection
+        EXPECT_EQ(ByOrdinal<RecordFn>(5)(record.bytes), 0);
+        EXPECT_EQ(Kinds(editor), "SE");
+    }
+}
+
+}  // namespace
