@@ -1,6 +1,9 @@
 // The plug-in dialog driven by scripts: opening on the stored state, the mix
 // group, switching pages, OK and Cancel, and the recovery rule at opening.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#include "host/exports.h"
 
 #include "settings/effect_settings.h"
 #include "tests/dialog_script.h"
@@ -217,6 +220,30 @@ TEST_F(PluginDialogTest, FailedStoreAtOkStillEndsWithOk) {
     EXPECT_EQ(TheEffectSettings().activeEffect, 3);
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_NE(run.boxes[0].box.text.find("could not find the Init registry key"), std::string::npos);
+}
+
+// The editor's view: the plug-in module reports 1 for OK and 0 otherwise,
+// and OK makes the active page the effect that processing runs.
+TEST_F(PluginDialogTest, XfmSetupReturnsOneOnlyForOk) {
+    void* module = dlopen(TOVANA_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    auto setup = reinterpret_cast<decltype(&XfmSetup)>(dlsym(module, "XfmSetup"));
+    ASSERT_NE(setup, nullptr);
+
+    auto play = [&](std::vector<Action> actions) {
+        platform::ScriptedEventSource source(std::move(actions));
+        platform::SetEventSource(&source);
+        const int result = setup(0, 0, 0);
+        platform::SetEventSource(nullptr);
+        EXPECT_EQ(source.error(), "");
+        return result;
+    };
+    EXPECT_EQ(play({Action::SelectTab(1), Action::Click(1, Scope::Dialog)}), 1);
+    EXPECT_EQ(Stored(Init(), "Last Active Effect"), 1.0);
+    EXPECT_EQ(play({Action::SelectTab(3), Action::Press(Key::Escape)}), 0);
+    EXPECT_EQ(play({Action::Close()}), 0);
+    EXPECT_EQ(play({Action::Press(Key::Enter)}), 1);
+    dlclose(module);
 }
 
 }  // namespace

@@ -130,23 +130,6 @@ TEST_F(PresetsTest, BuiltInNamesAreRefusedOnEveryPage) {
     EXPECT_FALSE(KeyExists(Preset("Cylonator", "Boorg")));
 }
 
-TEST_F(PresetsTest, NamesTheRegistryCannotHoldNeverReachTheStore) {
-    const std::string longest(255, 'x');
-    const DialogRun run = RunDialog(Script({
-        SaveAs("Left\\Right"),
-        {Action::Answer(platform::kIdOk), Action::Press(Key::Escape)},
-        SaveAs(longest + "y"),
-        {Action::Answer(platform::kIdOk), Action::Press(Key::Escape)},
-        SaveAs(longest),
-        {Look([](const Controls& c) { EXPECT_EQ(c.Entries().size(), 7u); }),
-         Action::Click(1, Scope::Dialog)},
-    }));
-    EXPECT_PLAYED(run);
-    EXPECT_EQ(run.boxes.size(), 2u);
-    EXPECT_FALSE(KeyExists(Preset("Alienator", "Left")));
-    EXPECT_TRUE(KeyExists(Preset("Alienator", longest)));
-}
-
 // A page that answers the name question with a fixed name.
 class NamingPage : public PresetPage {
 public:

@@ -182,24 +182,6 @@ TEST_F(RegistryStoreTest, LaterRunLoadsPresetsThenSettingsAndRestoresTheLastPage
     EXPECT_EQ(dialog.m_hInitKey, nullptr);
 }
 
-TEST_F(RegistryStoreTest, SaveStoresTheWorkingMixForEveryEffectAndTheActivePage) {
-    CreateTree();
-    FakeDialog dialog;
-    TheEffectSettings().workingMix = {30.0, 70.0, 0.0};
-    TheEffectSettings().alienator.wetMix = 99.0;
-    TheEffectSettings().deepenator.pitchScaleLeft = -4.0;
-    dialog.active = 2;
-    ASSERT_EQ(dialog.Run([&] { dialog.SaveSettingsToRegistry(); }), "");
-
-    EXPECT_EQ(Stored(Init(), "Last Active Effect"), 2.0);
-    for (const char* effect : {"Alienator", "Communicator", "Deepenator", "Cylonator"}) {
-        EXPECT_EQ(Stored(Last(effect), "Wet Mix"), 30.0) << effect;
-        EXPECT_EQ(Stored(Last(effect), "Dry Mix"), 70.0) << effect;
-        EXPECT_EQ(Stored(Last(effect), "Mix Linked"), 0.0) << effect;
-    }
-    EXPECT_EQ(Stored(Last("Deepenator"), "Pitch Scale Left"), -4.0);
-}
-
 TEST_F(RegistryStoreTest, ValueReadingRule) {
     const std::string key = Root() + "\\Values";
     StoreDouble(key, "Eight", 2.5);
