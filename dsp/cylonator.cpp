@@ -41,11 +41,11 @@ constexpr double kCentres[kMaxBands] = {108,  137,  172,  217,  273,  344,  434,
 constexpr int kLowPassOrder = 4;
 constexpr int kBandPassOrder = 6;
 constexpr int kSections = kBandPassOrder;  // one per pole above the real axis
-constexpr int kLanes = 4;
-constexpr int kMaxGroups = 6;  // at most 10 resonators and 10 band-passes
+constexpr int kLanes = 2;       // bands side by side
+constexpr int kMaxGroups = 10;  // at most 10 resonators and 10 band-passes
 constexpr std::uint32_t kMaxBlockSamples = kMaxBlockBytes / 2;
 
-// Up to four bands of one kind, side by side. Bands are placed in band
+// Up to two bands of one kind, side by side. Bands are placed in band
 // order; unused lanes keep zero coefficients and are not summed.
 struct BandGroup {
     bool cascade;
@@ -98,16 +98,24 @@ struct RunState {
 };
 
 // ---------------------------------------------------------------------------
-// The lanes. Plain GCC vectors: one AVX register where the CPU has AVX2,
-// SSE2 pairs otherwise; the arithmetic per lane is the same either way.
+// The lanes: one SSE2 register of two doubles per value (plain GCC vectors,
+// so other targets get their own vectors or scalars). Every lane does the
+// arithmetic of one filter, in the order a single filter would.
 
-typedef double Lanes __attribute__((vector_size(32)));
-typedef std::int64_t LaneBits __attribute__((vector_size(32)));
+typedef double Lanes __attribute__((vector_size(16)));
+typedef std::int64_t LaneBits __attribute__((vector_size(16)));
 
 #define CYL_INLINE inline __attribute__((always_inline))
 
-CYL_INLINE void Load(Lanes& v, const double* p) { std::memcpy(&v, p, sizeof v); }
-CYL_INLINE void Save(double* p, const Lanes& v) { std::memcpy(p, &v, sizeof v); }
+CYL_INLINE void Load(Lanes& v, const double* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+CYL_INLINE void Save(double* p, const Lanes& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+CYL_INLINE void Fill(Lanes& v, double x) {
+    for (int w = 0; w < kLanes; ++w) v[w] = x;
+}
 
 // The envelope low-pass on |m|, with its histories in registers.
 struct LowPassLanes {
@@ -115,16 +123,17 @@ struct LowPassLanes {
     Lanes i0, i1, i2, i3, i4, o0, o1, o2, o3;
 };
 
-CYL_INLINE void LoadLowPass(LowPassLanes& lp, const LowPassCoefficients& c, const GroupState& s) {
-    lp.a0 = Lanes{c.a[0], c.a[0], c.a[0], c.a[0]};
-    lp.a1 = Lanes{c.a[1], c.a[1], c.a[1], c.a[1]};
-    lp.a2 = Lanes{c.a[2], c.a[2], c.a[2], c.a[2]};
-    lp.a3 = Lanes{c.a[3], c.a[3], c.a[3], c.a[3]};
-    lp.b0 = Lanes{c.b[0], c.b[0], c.b[0], c.b[0]};
-    lp.b1 = Lanes{c.b[1], c.b[1], c.b[1], c.b[1]};
-    lp.b2 = Lanes{c.b[2], c.b[2], c.b[2], c.b[2]};
-    lp.b3 = Lanes{c.b[3], c.b[3], c.b[3], c.b[3]};
-    lp.b4 = Lanes{c.b[4], c.b[4], c.b[4], c.b[4]};
+CYL_INLINE void LoadLowPass(LowPassLanes& lp, const LowPassCoefficients& c,
+                            const GroupState& s) {
+    Fill(lp.a0, c.a[0]);
+    Fill(lp.a1, c.a[1]);
+    Fill(lp.a2, c.a[2]);
+    Fill(lp.a3, c.a[3]);
+    Fill(lp.b0, c.b[0]);
+    Fill(lp.b1, c.b[1]);
+    Fill(lp.b2, c.b[2]);
+    Fill(lp.b3, c.b[3]);
+    Fill(lp.b4, c.b[4]);
     Load(lp.i0, s.lpIn[0]);
     Load(lp.i1, s.lpIn[1]);
     Load(lp.i2, s.lpIn[2]);
@@ -149,13 +158,13 @@ CYL_INLINE void SaveLowPass(GroupState& s, const LowPassLanes& lp) {
 }
 
 CYL_INLINE void StepLowPass(LowPassLanes& lp, const Lanes& m, Lanes& y) {
-    const LaneBits magnitude = {0x7FFFFFFFFFFFFFFF, 0x7FFFFFFFFFFFFFFF, 0x7FFFFFFFFFFFFFFF,
-                                0x7FFFFFFFFFFFFFFF};
+    LaneBits magnitude;
+    for (int w = 0; w < kLanes; ++w) magnitude[w] = 0x7FFFFFFFFFFFFFFF;
     lp.i4 = lp.i3;
     lp.i3 = lp.i2;
     lp.i2 = lp.i1;
     lp.i1 = lp.i0;
-    lp.i0 = (Lanes)((LaneBits)m & magnitude);
+    lp.i0 = (Lanes)((LaneBits)m & magnitude);  // |m|
     const Lanes f = lp.i0 * lp.b0 + lp.i1 * lp.b1 + lp.i2 * lp.b2 + lp.i3 * lp.b3 + lp.i4 * lp.b4;
     const Lanes g = lp.o0 * lp.a0 + lp.o1 * lp.a1 + lp.o2 * lp.a2 + lp.o3 * lp.a3;
     y = f + g;
@@ -165,20 +174,19 @@ CYL_INLINE void StepLowPass(LowPassLanes& lp, const Lanes& m, Lanes& y) {
     lp.o0 = y;
 }
 
-// Adds the group's products to the wet sum in lane (band) order.
+// Adds the first `lanes` products to the wet sum in lane (band) order.
 CYL_INLINE void AddToWet(double& wet, const Lanes& p, int lanes) {
-    double w = wet;
-    w = w + p[0];
-    if (lanes > 1) w = w + p[1];
-    if (lanes > 2) w = w + p[2];
-    if (lanes > 3) w = w + p[3];
+    double w = wet + p[0];
+    for (int k = 1; k < kLanes; ++k) {
+        if (lanes > k) w = w + p[k];
+    }
     wet = w;
 }
 
-CYL_INLINE void ResonatorGroupBody(const BandGroup& g, const LowPassCoefficients& lpc,
-                                   GroupState& s, const double* __restrict x,
-                                   const double* __restrict e, double* __restrict wet,
-                                   std::uint32_t n) {
+// A resonator group over n samples; its first `lanes` lanes are bands.
+CYL_INLINE void ResonatorLanes(const BandGroup& g, const LowPassCoefficients& lpc, GroupState& s,
+                               const double* __restrict x, const double* __restrict e,
+                               double* __restrict wet, std::uint32_t n, int lanes) {
     Lanes a0, a1, b0, mo0, mo1, eo0, eo1;
     Load(a0, g.ra0);
     Load(a1, g.ra1);
@@ -189,15 +197,14 @@ CYL_INLINE void ResonatorGroupBody(const BandGroup& g, const LowPassCoefficients
     Load(eo1, s.excitation.out[0][1]);
     LowPassLanes lp{};
     LoadLowPass(lp, lpc, s);
-    const int lanes = g.lanes;
     for (std::uint32_t i = 0; i < n; ++i) {
-        const Lanes xv = {x[i], x[i], x[i], x[i]};
+        Lanes xv, ev, envelope;
+        Fill(xv, x[i]);
         const Lanes m = xv * b0 + (mo0 * a0 + mo1 * a1);
         mo1 = mo0;
         mo0 = m;
-        Lanes envelope;
         StepLowPass(lp, m, envelope);
-        const Lanes ev = {e[i], e[i], e[i], e[i]};
+        Fill(ev, e[i]);
         const Lanes ex = ev * b0 + (eo0 * a0 + eo1 * a1);
         eo1 = eo0;
         eo0 = ex;
@@ -213,7 +220,8 @@ CYL_INLINE void ResonatorGroupBody(const BandGroup& g, const LowPassCoefficients
 // A cascade of six sections. A section with inputs (1, 0, -1) computes
 // (x - x[-2]) + (a0 y[-1] + a1 y[-2]); the first one (b0, 0, b2) computes
 // (b0 x + b2 x[-2]) + (...). The zero middle term is left out: it can only
-// change the sign of a zero sum.
+// change the sign of a zero sum. Each section's three newest outputs are
+// the next section's input history.
 struct CascadeLanes {
     Lanes in1, in2;
     Lanes o[kSections][3];
@@ -258,10 +266,9 @@ CYL_INLINE void StepCascade(CascadeLanes& c, const Lanes& x, const Lanes& b0, co
     }
 }
 
-CYL_INLINE void CascadeGroupBody(const BandGroup& g, const LowPassCoefficients& lpc,
-                                 GroupState& s, const double* __restrict x,
-                                 const double* __restrict e, double* __restrict wet,
-                                 std::uint32_t n) {
+CYL_INLINE void CascadeLanesRun(const BandGroup& g, const LowPassCoefficients& lpc, GroupState& s,
+                                const double* __restrict x, const double* __restrict e,
+                                double* __restrict wet, std::uint32_t n, int lanes) {
     Lanes a0[kSections], a1[kSections], b0, b2;
     for (int k = 0; k < kSections; ++k) {
         Load(a0[k], g.sa0[k]);
@@ -274,13 +281,12 @@ CYL_INLINE void CascadeGroupBody(const BandGroup& g, const LowPassCoefficients& 
     LoadCascade(exc, s.excitation);
     LowPassLanes lp{};
     LoadLowPass(lp, lpc, s);
-    const int lanes = g.lanes;
     for (std::uint32_t i = 0; i < n; ++i) {
-        const Lanes xv = {x[i], x[i], x[i], x[i]};
-        Lanes m, envelope, ex;
+        Lanes xv, ev, m, envelope, ex;
+        Fill(xv, x[i]);
         StepCascade(mod, xv, b0, b2, a0, a1, m);
         StepLowPass(lp, m, envelope);
-        const Lanes ev = {e[i], e[i], e[i], e[i]};
+        Fill(ev, e[i]);
         StepCascade(exc, ev, b0, b2, a0, a1, ex);
         AddToWet(wet[i], ex * envelope, lanes);
     }
@@ -289,27 +295,15 @@ CYL_INLINE void CascadeGroupBody(const BandGroup& g, const LowPassCoefficients& 
     SaveLowPass(s, lp);
 }
 
-void RunGroupsPlain(const RunState& st, ChannelSet& set, const double* x, const double* e,
-                    double* wet, std::uint32_t n) {
+// Every group in band order: the wet sum grows from band 0 upward.
+void RunGroups(const RunState& st, ChannelSet& set, const double* x, const double* e, double* wet,
+               std::uint32_t n) {
     for (int k = 0; k < st.groupCount; ++k) {
         const BandGroup& g = st.groups[k];
         if (g.cascade) {
-            CascadeGroupBody(g, st.lowPass, set.groups[k], x, e, wet, n);
+            CascadeLanesRun(g, st.lowPass, set.groups[k], x, e, wet, n, g.lanes);
         } else {
-            ResonatorGroupBody(g, st.lowPass, set.groups[k], x, e, wet, n);
-        }
-    }
-}
-
-__attribute__((target("avx2"))) void RunGroupsAvx2(const RunState& st, ChannelSet& set,
-                                                   const double* x, const double* e, double* wet,
-                                                   std::uint32_t n) {
-    for (int k = 0; k < st.groupCount; ++k) {
-        const BandGroup& g = st.groups[k];
-        if (g.cascade) {
-            CascadeGroupBody(g, st.lowPass, set.groups[k], x, e, wet, n);
-        } else {
-            ResonatorGroupBody(g, st.lowPass, set.groups[k], x, e, wet, n);
+            ResonatorLanes(g, st.lowPass, set.groups[k], x, e, wet, n, g.lanes);
         }
     }
 }
@@ -407,7 +401,6 @@ private:
     WorkingMemory designMemory_;
     WorkingMemory stateMemory_;
     RunState* st_ = nullptr;
-    bool avx2_ = false;
 };
 
 void CylonatorRun::AddBand(bool cascade, const Resonator* resonator, const Cascade* sections) {
@@ -437,7 +430,6 @@ bool CylonatorRun::Prepare(const CylonatorSettings& s) {
     if (!stateMemory_.Obtain(sizeof(RunState))) return false;
     std::memset(stateMemory_.data(), 0, sizeof(RunState));
     st_ = new (stateMemory_.data()) RunState;
-    avx2_ = UseAvx2Lanes();
 
     const float freq = static_cast<float>(s.freq);
     const float pRight = static_cast<float>(s.pitchRight * 0.1);
@@ -506,11 +498,7 @@ void CylonatorRun::Excite(ChannelSet& set, double* e, std::uint32_t n) {
 void CylonatorRun::RunBands(ChannelSet& set, const double* x, const double* e, double* wet,
                             std::uint32_t n) {
     for (std::uint32_t i = 0; i < n; ++i) wet[i] = 0.0;
-    if (avx2_) {
-        RunGroupsAvx2(*st_, set, x, e, wet, n);
-    } else {
-        RunGroupsPlain(*st_, set, x, e, wet, n);
-    }
+    RunGroups(*st_, set, x, e, wet, n);
 }
 
 void CylonatorRun::ProcessBlock(std::int16_t* samples, std::uint32_t count) {

@@ -32,25 +32,4 @@ double IirFilter::Step(double x) {
     return y;
 }
 
-namespace {
-
-bool g_avx2Allowed = true;
-
-bool CpuHasAvx2() {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-#else
-    return false;
-#endif
-}
-
-}  // namespace
-
-bool UseAvx2Lanes() { return g_avx2Allowed && CpuHasAvx2(); }
-
-namespace testing {
-void AllowAvx2Lanes(bool allowed) { g_avx2Allowed = allowed; }
-}  // namespace testing
-
 }  // namespace dsp

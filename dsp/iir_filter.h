@@ -1,5 +1,4 @@
-// A direct-form recursive filter with newest-first histories, and the
-// choice of instruction set for filters run side by side.
+// A direct-form recursive filter with newest-first histories.
 #pragma once
 
 #include <cstdint>
@@ -25,17 +24,5 @@ struct IirFilter {
              const double* inputCoefficients, std::int32_t inputCount);
     double Step(double x);
 };
-
-// Filters of one shape can run side by side in lanes of four, each lane
-// doing exactly the arithmetic of IirFilter::Step, in the same order. With
-// AVX2 (checked at run time) the four lanes are one register; otherwise the
-// same code runs on SSE2 pairs or scalars. Both give the same bytes.
-bool UseAvx2Lanes();
-
-namespace testing {
-// Forbids (false) or allows again (true) the AVX2 lanes, so tests can run
-// both paths on one machine.
-void AllowAvx2Lanes(bool allowed);
-}  // namespace testing
 
 }  // namespace dsp
