@@ -31,7 +31,8 @@ static_assert(kMaxBlockSamples <= FirFilter::kBlockCapacity, "a block fits a fil
 constexpr double kLongestBurst = 268435456.0;
 
 std::int32_t TruncatedCount(double value) {
-    if (!(value > -kLongestBurst)) return value != value ? 0 : -static_cast<std::int32_t>(kLongestBurst);
+    if (std::isnan(value)) return 0;
+    if (value < -kLongestBurst) return -static_cast<std::int32_t>(kLongestBurst);
     if (value > kLongestBurst) return static_cast<std::int32_t>(kLongestBurst);
     return static_cast<std::int32_t>(value);
 }
@@ -88,8 +89,10 @@ public:
           aliasing_(effect.aliasing != 0.0),
           wet_(mix.wetMix),
           dry_(mix.dryMix),
-          channels_{Channel(format.P, buffers_->voiceStorage[0], buffers_->noiseStorage[0], buffers_->noiseTaps[0]),
-                    Channel(format.P, buffers_->voiceStorage[1], buffers_->noiseStorage[1], buffers_->noiseTaps[1])} {
+          channels_{Channel(format.P, buffers_->voiceStorage[0], buffers_->noiseStorage[0],
+                            buffers_->noiseTaps[0]),
+                    Channel(format.P, buffers_->voiceStorage[1], buffers_->noiseStorage[1],
+                            buffers_->noiseTaps[1])} {
         // The voice band; an edge at or above half the rate moves inside it.
         float upper = static_cast<float>(effect.fullness);
         float lower = static_cast<float>(effect.frequency);

@@ -55,7 +55,8 @@ Taps BandPass(float lower, float upper, float rate) {
     for (int i = 0; i < 81; ++i) {
         const double m = i - 40;
         const double ideal = i == 40 ? 2.0 * half * 0.3183098861837907
-                                     : std::cos(centre * m) * std::sin(half * m) * 2.0 / (3.141592653589793 * m);
+                                     : std::cos(centre * m) * std::sin(half * m) * 2.0 /
+                                           (3.141592653589793 * m);
         t.h[i] = ideal * (0.54 + 0.46 * std::cos(3.141592653589793 * m / 40.0));
     }
     return t;
@@ -90,8 +91,8 @@ struct ModelResult {
 };
 
 // The effect one sample at a time, blocks of 8000 samples for the aliasing.
-ModelResult Model(std::vector<std::int16_t> audio, int channels, int sampleRate, const CommunicatorSettings& c,
-                  double wet, double dry) {
+ModelResult Model(std::vector<std::int16_t> audio, int channels, int sampleRate,
+                  const CommunicatorSettings& c, double wet, double dry) {
     ModelResult result;
     Draws rng(kSeed);
     const float rate = static_cast<float>(sampleRate);
@@ -119,7 +120,9 @@ ModelResult Model(std::vector<std::int16_t> audio, int channels, int sampleRate,
                     ++result.bursts;
                     ch.noise.Filter(rng.Gauss(0, 1), ch.noiseTaps);
                     const int r = rng.Next();
-                    ch.amp = c.randomAmplitude != 0 ? static_cast<float>(r * 3.051850947599719e-05 * 0.6 + 0.4) : 1.0f;
+                    ch.amp = c.randomAmplitude != 0
+                                 ? static_cast<float>(r * 3.051850947599719e-05 * 0.6 + 0.4)
+                                 : 1.0f;
                     ch.burstLength = static_cast<std::int32_t>(rate * (c.duration * 0.001));
                     ch.countdown = ch.burstLength;
                     ch.active = true;
@@ -218,9 +221,12 @@ protected:
     void ExpectModel(const CommunicatorSettings& c, const std::vector<std::int16_t>& audio, int channels,
                      int rate, double wet, double dry, ModelResult* out = nullptr) {
         ModelResult expected = Model(audio, channels, rate, c, wet, dry);
-        const std::vector<std::int16_t> actual = Process(c, audio, static_cast<std::uint16_t>(channels), rate, wet, dry);
+        const std::vector<std::int16_t> actual =
+            Process(c, audio, static_cast<std::uint16_t>(channels), rate, wet, dry);
         ASSERT_EQ(actual.size(), expected.audio.size());
-        for (std::size_t i = 0; i < actual.size(); ++i) ASSERT_EQ(actual[i], expected.audio[i]) << "sample " << i;
+        for (std::size_t i = 0; i < actual.size(); ++i) {
+            ASSERT_EQ(actual[i], expected.audio[i]) << "sample " << i;
+        }
         if (out != nullptr) *out = std::move(expected);
     }
 };
@@ -359,12 +365,20 @@ TEST_F(CommunicatorTest, BandEdgesAtHalfTheRateMoveInside) {
     EXPECT_EQ(settings.communicator.frequency, 4500);
 }
 
-TEST_F(CommunicatorTest, MatchesThePlainModelMono) {
+TEST_F(CommunicatorTest, MatchesThePlainModel) {
+    // Mono with random loudness; then stereo with the squelch above the
+    // sensitivity (a channel may arm and burst on one sample), very short
+    // bursts with breakup and bleed, wet and dry together.
     CommunicatorSettings c = Settings();
     c.randomAmplitude = 1;
     ModelResult model;
     ExpectModel(c, Talk(40000, 7), 1, 8000, 100, 0, &model);
     EXPECT_GT(model.bursts, 10);
+    c.sensitivity = -50;
+    c.squelch = -30;
+    c.duration = 1;
+    c.randomBreakup = c.voiceBleed = 1;
+    ExpectModel(c, Talk(30000, 9), 2, 44100, 100, 100);
 }
 
 TEST_F(CommunicatorTest, MatchesThePlainModelWithEverythingOn) {
@@ -380,18 +394,6 @@ TEST_F(CommunicatorTest, MatchesThePlainModelWithEverythingOn) {
     EXPECT_GT(model.bursts, 10);
     EXPECT_GT(model.rebands, 20);
     EXPECT_GT(model.swaps, 0);
-}
-
-TEST_F(CommunicatorTest, MatchesThePlainModelAtTheEdges) {
-    // Squelch above the sensitivity: a channel may arm and burst on one
-    // sample; very short bursts with breakup.
-    CommunicatorSettings c = Settings();
-    c.sensitivity = -50;
-    c.squelch = -30;
-    c.duration = 1;
-    c.randomBreakup = 1;
-    c.voiceBleed = 1;
-    ExpectModel(c, Talk(30000, 9), 2, 44100, 100, 100);
 }
 
 }  // namespace
