@@ -86,6 +86,10 @@ public:
     virtual std::optional<Action> NextAction(WindowHandle dialog, const std::string& title) = 0;
     // A message box is shown; returns the button pressed.
     virtual int AnswerMessageBox(const MessageBoxInfo& box) = 0;
+    // The action returned last could not be carried out on the dialog
+    // titled `title` (no such control, a control of another kind, an index
+    // out of range). The default ignores it.
+    virtual void ActionFailed(const Action& action, const std::string& title, const std::string& reason);
 };
 
 // The source the modal loops use; null restores the default, which closes
@@ -105,6 +109,8 @@ public:
 
     std::optional<Action> NextAction(WindowHandle dialog, const std::string& title) override;
     int AnswerMessageBox(const MessageBoxInfo& box) override;
+    // Records the failure; the script counts as broken from then on.
+    void ActionFailed(const Action& action, const std::string& title, const std::string& reason) override;
 
     const std::vector<MessageBoxRecord>& messageBoxes() const { return boxes_; }
     const std::string& error() const { return error_; }

@@ -181,7 +181,7 @@ public:
     int SetCurSel(int index);  // -1 clears the selection
     std::string GetText(int index) const;
     int SetItemDataPtr(int index, void* data);
-    void* GetItemDataPtr(int index) const;
+    void* GetItemDataPtr(int index) const;  // (void*)-1 for an index out of range
     // The first entry from `startAfter` + 1 whose text equals `text` without
     // regard to case, or -1.
     int FindStringExact(int startAfter, const std::string& text) const;
@@ -200,6 +200,9 @@ class CDataExchange {
 public:
     CDataExchange(CDialog* dialog, bool saveAndValidate)
         : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+    // Abandons the exchange: UpdateData returns false (a text that is no
+    // number, for instance, after the user has been told so).
+    [[noreturn]] void Fail();
     CDialog* m_pDlgWnd;
     bool m_bSaveAndValidate;  // true: controls to variables
 };
@@ -237,7 +240,9 @@ public:
     // OnOK and kIdCancel to OnCancel; returns whether it was handled.
     virtual bool OnCommand(int id, int notifyCode);
     // A WM_HSCROLL from a trackbar (or another horizontal scroller). The
-    // default does nothing.
+    // default does nothing. As on Windows, `position` carries the thumb's
+    // position only with kTbThumbTrack and kTbThumbPosition and is 0 with
+    // the other codes: read the control's GetPos() instead.
     virtual void OnHScroll(int scrollCode, int position, CWnd* scrollBar);
 
 protected:
@@ -257,6 +262,8 @@ class CPropertyPage : public CDialog {
 public:
     // captionId 0: the tab shows the template's caption.
     explicit CPropertyPage(int templateId, unsigned captionId = 0);
+    // A page still in a sheet leaves it.
+    ~CPropertyPage() override;
 
     // Called when the page becomes the sheet's active page. The default
     // clears the first-activation flag the first time and otherwise
@@ -272,6 +279,7 @@ private:
     friend struct FrameworkAccess;
     CPropertySheet* sheet_ = nullptr;
     bool firstSetActive_ = true;
+    unsigned captionId_ = 0;
 };
 
 // A property sheet embedded as a child window of a dialog: one tab per

@@ -50,8 +50,12 @@ struct ResourceTables {
     std::size_t bitmapCount;
 };
 
-// The plug-in registers its tables once, when it is loaded.
+// The plug-in registers its tables once, when it is loaded, and withdraws
+// them when it is unloaded. When several modules have registered tables
+// (a test program that also loads the plug-in), the latest still loaded
+// wins.
 void RegisterModuleResources(const ResourceTables* tables);
+void UnregisterModuleResources(const ResourceTables* tables);
 const ResourceTables* ModuleResources();
 
 const DialogTemplate* FindDialogTemplate(int id);

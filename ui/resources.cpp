@@ -1,5 +1,7 @@
 #include "ui/resources.h"
 
+#include "host/plugin_app.h"
+
 namespace resources {
 
 const char* FindString(unsigned id) {
@@ -8,5 +10,19 @@ const char* FindString(unsigned id) {
     }
     return nullptr;
 }
+
+namespace {
+
+// The tables belong to the module for as long as it is loaded; the
+// application object is part of every module that carries these resources.
+struct Registrar {
+    Registrar() : app(&theApp) { platform::RegisterModuleResources(&kModuleResources); }
+    ~Registrar() { platform::UnregisterModuleResources(&kModuleResources); }
+    const PluginApp* app;
+};
+
+const Registrar registrar;
+
+}  // namespace
 
 }  // namespace resources

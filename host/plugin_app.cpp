@@ -1,0 +1,3 @@
+#include "host/plugin_app.h"
+
+PluginApp theApp;

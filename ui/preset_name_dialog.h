@@ -1,0 +1,28 @@
+// Asks for the name under which the active effect's settings are saved as
+// a preset. Ends with 1 only for a usable name, which then sits in the
+// caller's string exactly as typed; Escape and the close button end it
+// with 2.
+#pragma once
+
+#include <string>
+
+#include "platform/framework.h"
+
+class PresetNameDialog : public CDialog {
+public:
+    static constexpr int kTemplateId = 1002;
+    static constexpr int kNameEdit = 110;
+    // Registry key names are limited to this many characters.
+    static constexpr std::size_t kMaxNameLength = 255;
+
+    // `name` receives the typed name; without a parent the active window
+    // owns the dialog.
+    explicit PresetNameDialog(std::string& name, CWnd* parent = nullptr);
+
+    void DoDataExchange(CDataExchange* dx) override;
+    void OnOK() override;
+
+private:
+    std::string m_text;  // the edit's text; empty at every opening
+    std::string& m_name;
+};
