@@ -3,9 +3,11 @@
 // is compared bit for bit.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace reference {

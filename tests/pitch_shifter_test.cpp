@@ -118,11 +118,9 @@ TEST(PitchShifterTest, MovesATonesFrequencyByTheFactor) {
     }
 }
 
-TEST(PitchShifterTest, HalvingLeavesTheUpperBinsEmpty) {
-    // With factor 0.5 no output bin draws from above the original's upper
-    // half: a tone at 15 kHz (bin 87) lands at 7.5 kHz, and a tone whose
-    // source would be beyond the top of the spectrum does not exist; but a
-    // factor of 2 drops a 15 kHz tone, whose target bin 174 lies past 128.
+TEST(PitchShifterTest, DoublingDropsTonesAboveAQuarterOfTheRate) {
+    // Output bin j draws from bin trunc(j / 2): a 15 kHz tone (bin 87)
+    // would land in bin 174, past the top bin 128, so nothing carries it.
     const double rate = 44100.0;
     const std::vector<float> input = Sine(16384, 15000.0, rate, 0.3);
     std::vector<float> output(input.size());
