@@ -142,8 +142,16 @@ TEST_F(Win32RegistryTest, FaultHooksNameKeysByTheirPath) {
 }
 
 TEST(Win32SystemMessageTest, SystemTextsForRegistryErrors) {
-    EXPECT_EQ(SystemMessageText(kErrorFileNotFound), "The system cannot find the file specified.\r\n");
-    EXPECT_EQ(SystemMessageText(kErrorAccessDenied), "Access is denied.\r\n");
+    // The wording is the system's own (and Wine's differs from Windows');
+    // a text comes as one line ended the Windows way, and an unknown code
+    // gives nothing.
+    for (long code : {kErrorFileNotFound, kErrorAccessDenied, kErrorKeyDeleted}) {
+        const std::string text = SystemMessageText(code);
+        ASSERT_GT(text.size(), 2u) << code;
+        EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << code;
+        EXPECT_EQ(text.find('\n'), text.size() - 1) << code;
+    }
+    EXPECT_EQ(SystemMessageText(0x2FFFFFFF), "");
 }
 
 TEST(Win32MemoryTest, BlocksAndFaultHooks) {

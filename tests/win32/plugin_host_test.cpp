@@ -4,6 +4,7 @@
 // the editor's calling conventions. Nothing here includes the plug-in's own
 // record definitions.
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -341,6 +342,108 @@ TEST_F(PluginHostTest, StereoSelectionCancelAndMissingCallbacks) {
         EXPECT_EQ(ByOrdinal<RecordFn>(5)(record.bytes), 0);
         EXPECT_EQ(Kinds(editor), "SE");
     }
+}
+
+// ---- XfmSetup and the registry store ------------------------------------------
+//
+// No user sits at this Windows build's dialog: it closes as the caption's
+// close button would, which stores the settings like Cancel does.
+
+const char kStoreParent[] = "Software\\Kestrum";
+const char kStoreName[] = "Zentrix CoolEdit Plugin Tovana";
+const char kStoreRoot[] = "Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana";
+
+bool StoreExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kStoreRoot, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Type and bytes of a stored value; type -1 when it cannot be read.
+struct Stored {
+    long type = -1;
+    std::vector<unsigned char> bytes;
+};
+
+Stored ReadStored(const std::string& key, const char* value) {
+    Stored stored;
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(kStoreRoot) + "\\" + key).c_str(), 0, KEY_READ, &handle) !=
+        ERROR_SUCCESS) {
+        return stored;
+    }
+    DWORD type = 0;
+    DWORD size = 64;
+    stored.bytes.resize(size);
+    if (RegQueryValueExA(handle, value, nullptr, &type, stored.bytes.data(), &size) == ERROR_SUCCESS) {
+        stored.type = static_cast<long>(type);
+        stored.bytes.resize(size);
+    }
+    RegCloseKey(handle);
+    return stored;
+}
+
+double AsDouble(const Stored& stored) {
+    double value = -12345;
+    if (stored.bytes.size() == sizeof value) std::memcpy(&value, stored.bytes.data(), sizeof value);
+    return value;
+}
+
+TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
+    HKEY parent = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kStoreParent, 0, KEY_ALL_ACCESS, &parent) == ERROR_SUCCESS) {
+        SHDeleteKeyA(parent, kStoreName);
+        RegCloseKey(parent);
+    }
+    const auto setup = ByOrdinal<SetupFn>(4);
+
+    // First opening: the tree is created with every value a REG_NONE double.
+    EXPECT_EQ(setup(0, 0, 0), 0) << "only OK returns 1";
+    ASSERT_TRUE(StoreExists());
+    const Stored active = ReadStored("Init", "Last Active Effect");
+    EXPECT_EQ(active.type, REG_NONE);
+    EXPECT_EQ(active.bytes.size(), 8u);
+    EXPECT_EQ(AsDouble(active), 0.0);
+    const struct {
+        const char* key;
+        const char* value;
+    } samples[] = {{"Init\\Last Alienator Settings", "Squelch"},
+                   {"Init\\Last Communicator Settings", "Aliasing"},
+                   {"Init\\Last Deepenator Settings", "Pitch Scale Right"},
+                   {"Init\\Last Cylonator Settings", "Noise Right Enabled"}};
+    for (const auto& sample : samples) {
+        const Stored stored = ReadStored(sample.key, sample.value);
+        EXPECT_EQ(stored.type, REG_NONE) << sample.key << "\\" << sample.value;
+        EXPECT_EQ(stored.bytes.size(), 8u) << sample.key << "\\" << sample.value;
+    }
+    for (const char* presets : {"Alienator Presets", "Communicator Presets", "Deepenator Presets",
+                                "Cylonator Presets"}) {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(kStoreRoot) + "\\" + presets).c_str(), 0,
+                                KEY_READ, &key),
+                  ERROR_SUCCESS)
+            << presets;
+        if (key != nullptr) RegCloseKey(key);
+    }
+
+    // A later opening reads the tree and stores it again unchanged.
+    const Stored squelch = ReadStored("Init\\Last Alienator Settings", "Squelch");
+    EXPECT_EQ(setup(0, 0, 0), 0);
+    EXPECT_EQ(ReadStored("Init\\Last Alienator Settings", "Squelch").bytes, squelch.bytes);
+
+    // A missing value: the whole tree goes, and the next opening rebuilds it.
+    HKEY alienator = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(kStoreRoot) + "\\Init\\Last Alienator Settings").c_str(),
+                            0, KEY_ALL_ACCESS, &alienator),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueA(alienator, "Squelch"), ERROR_SUCCESS);
+    RegCloseKey(alienator);
+    EXPECT_EQ(setup(0, 0, 0), 0);
+    EXPECT_FALSE(StoreExists()) << "the damaged tree was not deleted";
+    EXPECT_EQ(setup(0, 0, 0), 0);
+    EXPECT_TRUE(StoreExists());
+    EXPECT_EQ(ReadStored("Init\\Last Alienator Settings", "Squelch").bytes, squelch.bytes);
 }
 
 }  // namespace
