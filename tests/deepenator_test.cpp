@@ -227,11 +227,13 @@ TEST_F(DeepenatorTest, LoudWetWrapsToSixteenBitsBeforeTheDryPartIsAdded) {
     for (std::size_t i = 0; i < audio.size(); ++i) {
         audio[i] = static_cast<std::int16_t>(32767 * std::sin(reference::kPi * i / 46));
     }
-    const DeepenatorSettings s{-1, 100, 100, 0, 100, 100, 1, 0, 100, 100, 1, 0, 0, 0};
+    // A dry part with a fraction: where the wrapped wet value has the other
+    // sign, truncating the sum rounds the other way than it would unwrapped.
+    const DeepenatorSettings s{-1, 100, 30, 0, 100, 100, 1, 0, 100, 100, 1, 0, 0, 0};
     TestHost host(audio, 1, 44100);
-    ASSERT_EQ(dsp::RunDeepenator(host.record, Settings(s, 100, 100)), 0);
+    ASSERT_EQ(dsp::RunDeepenator(host.record, Settings(s, 100, 30)), 0);
     int wrapped = 0;
-    EXPECT_EQ(host.audio, ModelRun(audio, false, 44100, s, 100, 100, model, &wrapped));
+    EXPECT_EQ(host.audio, ModelRun(audio, false, 44100, s, 100, 30, model, &wrapped));
     EXPECT_GT(wrapped, 0);  // the case this test is about did occur
 }
 
