@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# The Windows stage: cross-builds the plug-in and the Windows tests, checks
+# the plug-in's exports, imports and resources, runs the tests under Wine
+# in a fresh prefix, and compares the effects' output of the Windows build
+# with the Linux build's. Exits non-zero on any failure; the last line
+# sums up.
+#
+# The editor loads the 32-bit plug-in. Its tests run under Wine when this
+# machine can execute 32-bit x86 code; where it cannot (some virtual
+# machines lack the 32-bit mode), the same tests run on the 64-bit Windows
+# build under 64-bit Wine, and the 32-bit plug-in is checked by inspection.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc)
+started=$SECONDS
+passed=0
+failed=0
+skipped=()
+
+step() { echo "== $*"; }
+ok() { passed=$((passed + 1)); echo "ok   $*"; }
+fail() { failed=$((failed + 1)); echo "FAIL $*"; }
+finish() {
+    local summary="windows stage: $passed passed, $failed failed"
+    [[ ${#skipped[@]} -gt 0 ]] && summary+=", skipped: ${skipped[*]}"
+    echo "$summary ($((SECONDS - started)) s)"
+    [[ $failed -eq 0 ]] && exit 0 || exit 1
+}
+
+# --- Can this machine run 32-bit x86 code? ------------------------------------
+# A 93-byte 32-bit Linux program that only exits: some virtual machines have
+# no 32-bit mode, and there 32-bit Wine cannot start either.
+mkdir -p build-win32
+probe="$root/build-win32/probe32"  # not in /tmp, where running programs may be forbidden
+printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08'\
+'\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00'\
+'\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'\
+'\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80' >"$probe"
+chmod +x "$probe"
+can_run_32bit=false
+"$probe" 2>/dev/null && can_run_32bit=true
+rm -f "$probe"
+
+# --- Packages -------------------------------------------------------------
+source scripts/packages.sh
+packages=("${TOVANA_BUILD_PACKAGES[@]}" python3
+          g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+          wine wine64)
+if $can_run_32bit; then
+    packages+=(wine32:i386)
+    if [[ $(id -u) -eq 0 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+fi
+if ! scripts/ensure-packages.sh "${packages[@]}"; then
+    $can_run_32bit && echo "(first, as root: dpkg --add-architecture i386 && apt-get update)" >&2
+    fail "packages"
+    finish
+fi
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=d;mshtml=d"   # no Mono or Gecko installer prompts
+wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
+
+# Runs a Windows program under Wine: run_wine WINE PREFIX DIR PROGRAM ARGS...
+run_wine() {
+    local wine=$1 prefix=$2 dir=$3
+    shift 3
+    (cd "$dir" && WINEPREFIX="$prefix" timeout 600 "$wine" "$@")
+}
+
+fresh_prefix() {
+    local wine=$1 prefix=$2
+    rm -rf "$prefix"
+    WINEPREFIX="$prefix" timeout 300 "$wine" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null || true
+}
+
+# Builds one cross build: build_windows DIR TOOLCHAIN [TARGET...]
+build_windows() {
+    local dir=$1 toolchain=$2
+    shift 2
+    local targets=()
+    [[ $# -gt 0 ]] && targets=(--target "$@")
+    cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DTOVANA_BUILD_BENCH=OFF >"$dir.configure.log" 2>&1 &&
+        cmake --build "$dir" -j"$jobs" "${targets[@]}" >"$dir.build.log" 2>&1
+}
+
+# The gtest programs of one build under Wine.
+run_tests() {
+    local wine=$1 build=$2 label=$3
+    local prefix="$root/$build/wineprefix"
+    fresh_prefix "$wine" "$prefix"
+    for test in plugin_host_test platform_win32_test; do
+        if run_wine "$wine" "$prefix" "$build/bin" "./$test.exe" >"$build/$test.log" 2>&1; then
+            ok "$label $test ($(grep -E '^\[  PASSED  \]' "$build/$test.log" | sed 's/\[  PASSED  \] //'))"
+        else
+            fail "$label $test (log: $build/$test.log)"
+            grep -E '^\[  FAILED  \]|Failure|error' "$build/$test.log" | head -20
+        fi
+    done
+}
+
+# --- The 32-bit plug-in -----------------------------------------------------
+wine32_loader=/usr/lib/wine/wine
+if $can_run_32bit && ! timeout 60 "$wine32_loader" --version >/dev/null 2>&1; then
+    fail "32-bit Wine does not start"
+    can_run_32bit=false
+fi
+win32_targets=(ZentrixTvn record_abi_check)
+$can_run_32bit && win32_targets=(all)
+step "Cross build, 32-bit (build-win32)"
+if build_windows build-win32 mingw-w64-i686.cmake "${win32_targets[@]}"; then
+    ok "32-bit build (plug-in and calling-convention checks)"
+    step "Inspection of build-win32/bin/ZentrixTvn.xfm"
+    if python3 tests/win32/inspect_plugin.py i686-w64-mingw32-objdump build-win32/bin/ZentrixTvn.xfm; then
+        ok "exports, imports and resources"
+    else
+        fail "exports, imports and resources"
+    fi
+else
+    fail "32-bit build (log: build-win32.build.log)"
+    tail -30 build-win32.build.log
+fi
+
+if [[ -f build-win32/bin/ZentrixTvn.xfm ]]; then
+    if $can_run_32bit; then
+        step "32-bit tests under Wine"
+        run_tests "$wine32_loader" build-win32 "32-bit"
+    else
+        echo "This machine cannot execute 32-bit x86 code; the 64-bit build's tests stand in."
+        skipped+=("32-bit tests under Wine")
+    fi
+fi
+
+# --- The 64-bit build under 64-bit Wine -------------------------------------
+step "Cross build, 64-bit (build-win64)"
+if build_windows build-win64 mingw-w64-x86_64.cmake; then
+    ok "64-bit build"
+    step "64-bit tests under Wine"
+    run_tests "$wine64" build-win64 "64-bit"
+else
+    fail "64-bit build (log: build-win64.build.log)"
+    tail -30 build-win64.build.log
+fi
+
+# --- Same bytes on Linux and Windows ------------------------------------------
+step "Same audio, settings and seed through the Linux and the Windows build"
+# The Linux build of scripts/test.sh, configured here if it is not yet.
+reference=${TOVANA_LINUX_BUILD:-build}
+if { [[ -f $reference/CMakeCache.txt ]] ||
+     cmake -S . -B $reference -DCMAKE_BUILD_TYPE=RelWithDebInfo >build-winref.configure.log 2>&1; } &&
+   cmake --build $reference -j"$jobs" --target render_presets >build-winref.build.log 2>&1; then
+    rm -rf build-win64/linux-out && mkdir -p build-win64/linux-out
+    (cd build-win64/linux-out && "$root/$reference/bin/render_presets" render >/dev/null) || fail "Linux render"
+    compare() {  # compare WINE BUILD LABEL
+        local out="$2/render-out"
+        rm -rf "$out" && mkdir -p "$out"
+        if run_wine "$1" "$root/$2/wineprefix" "$out" "$root/$2/bin/render_presets.exe" render >/dev/null 2>&1 &&
+           $reference/bin/render_presets compare build-win64/linux-out "$out"; then
+            ok "$3 Windows build gives the Linux build's samples"
+        else
+            fail "$3 Windows build differs from the Linux build"
+        fi
+    }
+    [[ -f build-win64/bin/render_presets.exe ]] && compare "$wine64" build-win64 "64-bit"
+    $can_run_32bit && [[ -f build-win32/bin/render_presets.exe ]] && compare "$wine32_loader" build-win32 "32-bit"
+else
+    fail "Linux reference build (log: build-winref.build.log)"
+    tail -30 build-winref.build.log
+fi
+
+finish
