@@ -13,8 +13,9 @@
 //
 // The right channel set serves mono selections and the right channel of
 // stereo ones, the left set the left channel. Within a block the bands are
-// independent of each other, so four bands run side by side, each lane doing
-// the arithmetic of one filter in the order a single filter would.
+// independent of each other, so each pair of bands runs through the whole
+// block side by side, its filter histories held in registers, each lane
+// doing the arithmetic of one filter in the order a single filter would.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -52,8 +53,9 @@ struct BandGroup {
     int lanes;
     // Resonator: y = b0 x + a0 y[-1] + a1 y[-2].
     double ra0[kLanes], ra1[kLanes], rb0[kLanes];
-    // Second-order sections with inputs (b0, 0, b2): y = b0 x - b0' x[-2] ...
-    // Only the first section's input coefficients differ from (1, 0, -1).
+    // Six second-order sections, outputs (sa0, sa1). The first section's
+    // inputs are (b0, 0, b2), scaled for unit gain at the band's centre; the
+    // others' are (1, 0, -1).
     double sa0[kSections][kLanes], sa1[kSections][kLanes];
     double b0[kLanes], b2[kLanes];
 };

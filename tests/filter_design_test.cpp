@@ -253,19 +253,4 @@ TEST(FilterDesignTest, DesignsThatCannotBeMadeAreRefused) {
     EXPECT_FALSE(dsp::Design(empty));
 }
 
-TEST(ComplexHelpersTest, TextbookFormulas) {
-    const Complex q = dsp::Divide({1.0, 2.0}, {3.0, -4.0});
-    EXPECT_DOUBLE_EQ(q.re, -0.2);
-    EXPECT_DOUBLE_EQ(q.im, 0.4);
-    const Complex p = dsp::Multiply({1.0, 2.0}, {3.0, -4.0});
-    EXPECT_EQ(p.re, 11.0);
-    EXPECT_EQ(p.im, 2.0);
-    const Complex r = dsp::SquareRoot({-4.0, 0.0});
-    EXPECT_EQ(r.re, 0.0);
-    EXPECT_EQ(r.im, 2.0);
-    const Complex lower = dsp::SquareRoot({-3.0, -4.0});  // (1 - 2j)^2
-    EXPECT_EQ(lower.re, 1.0);
-    EXPECT_EQ(lower.im, -2.0);
-}
-
 }  // namespace
