@@ -21,7 +21,7 @@ std::vector<double> Design(float lower, float upper, float rate) {
 // up to the linear phase.
 double Gain(const std::vector<double>& h, double hz, double rate) {
     double sum = 0.0;
-    for (int i = 0; i < 81; ++i) sum += h[i] * std::cos(2.0 * M_PI * hz / rate * (i - 40));
+    for (int i = 0; i < 81; ++i) sum += h[i] * std::cos(6.283185307179586 * hz / rate * (i - 40));
     return std::fabs(sum);
 }
 
