@@ -362,6 +362,51 @@ TEST_F(TovanaCli, BatchProcessesTheRestWhenOneFileIsBroken) {
     EXPECT_EQ(ReadFile(Path("out/two.wav")), ReadFile(Path("alone.wav")));
 }
 
+TEST_F(TovanaCli, ADamagedStoreIsReportedAndRebuiltForTheNextRun) {
+    RequireDialog();
+    MakeAudio("in.wav", 1, 4000);
+    ASSERT_EQ(Run({"apply", "-q", "--effect", "alienator", Path("in.wav"), Path("first.wav")}).status, 0);
+    // Take the Alienator's stored Squelch away.
+    std::string store = ReadFile(registry_);
+    const std::size_t section = store.find("Last Alienator Settings]");
+    ASSERT_NE(section, std::string::npos) << store;
+    const std::size_t line = store.find("\"Squelch\"", section);
+    ASSERT_NE(line, std::string::npos);
+    store.erase(line, store.find('\n', line) + 1 - line);
+    { std::ofstream(registry_, std::ios::binary | std::ios::trunc) << store; }
+
+    const Result damaged = Run({"apply", "-q", "--effect", "alienator", Path("in.wav"), Path("out.wav")});
+    EXPECT_EQ(damaged.status, 2) << damaged.err;
+    EXPECT_NE(damaged.err.find("[Zentrix CoolEdit Plugin Tovana: Registry Read Error] The plugin could not find "
+                               "the Squelch registry key."),
+              std::string::npos)
+        << damaged.err;
+    EXPECT_FALSE(Exists(Path("out.wav")));
+    const Result next = Run({"apply", "-q", "--effect", "alienator", Path("in.wav"), Path("out.wav")});
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_TRUE(Exists(Path("out.wav")));
+}
+
+TEST_F(TovanaCli, OtherSampleFormatsAreConvertedAndOutputMayBeInput) {
+    RequireDialog();
+    MakeAudio("deep.wav", 2, 6000, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    const Result converted = Run({"apply", "--seed", "4", "--effect", "communicator", Path("deep.wav"),
+                                  Path("out.flac")});
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_NE(converted.err.find("converting to 16-bit"), std::string::npos) << converted.err;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(Path("out.flac").c_str(), SFM_READ, &info);
+    ASSERT_NE(file, nullptr);
+    sf_close(file);
+    EXPECT_EQ(info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+    EXPECT_EQ(info.frames, 6000);
+
+    MakeAudio("same.wav", 1, 6000);
+    ASSERT_EQ(Run({"apply", "-q", "--seed", "4", Path("same.wav"), Path("apart.wav")}).status, 0);
+    ASSERT_EQ(Run({"apply", "-q", "--seed", "4", Path("same.wav"), Path("same.wav")}).status, 0);
+    EXPECT_EQ(ReadFile(Path("same.wav")), ReadFile(Path("apart.wav")));
+}
+
 TEST_F(TovanaCli, PresetsTravelThroughExportAndImport) {
     RequireDialog();
     const std::string file = Path("shared.reg");

@@ -6,6 +6,7 @@
 
 #include "settings/builtin_presets.h"
 #include "tools/apply_options.h"
+#include "tools/plugin_run.h"
 #include "tools/setup_plan.h"
 
 namespace tovana {
@@ -287,6 +288,21 @@ TEST(TovanaOptions, FormsAndProblems) {
         EXPECT_FALSE(ParseApplyOptions(args, &rejected, &error)) << args[0];
         EXPECT_FALSE(error.empty());
     }
+}
+
+}  // namespace
+}  // namespace tovana
+
+namespace tovana {
+namespace {
+
+TEST(TovanaSelection, LongestSelectionTheRecordCanAddress) {
+    // Byte counts and positions are 32-bit: 4294967295 bytes at most.
+    EXPECT_TRUE(SelectionFits(2147483647, 1));
+    EXPECT_FALSE(SelectionFits(2147483648, 1));  // past the signed frame numbers too
+    EXPECT_TRUE(SelectionFits(1073741823, 2));
+    EXPECT_FALSE(SelectionFits(1073741824, 2));
+    EXPECT_TRUE(SelectionFits(0, 2));
 }
 
 }  // namespace

@@ -53,8 +53,14 @@ const char kApplyHelp[] =
 
 bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* options, std::string* error) {
     std::vector<std::string> positional;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
+        if (optionsEnded || arg == "--") {
+            if (optionsEnded) positional.push_back(arg);
+            optionsEnded = true;
+            continue;
+        }
         std::string value;
         bool inlineValue = false;
         if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos && arg.rfind("--set", 0) != 0) {

@@ -182,7 +182,8 @@ int DemoCommand(const Context& context, const Args& args) {
 
     std::printf("sample: %s (%.1f s), peak %s dBFS, RMS %s dBFS\n\n", sample.c_str(), before.seconds,
                 Db(before.peakDb).c_str(), Db(before.rmsDb).c_str());
-    std::printf("%-13s %-26s %-44s %8s %8s %8s %8s %8s\n", "effect", "preset", "output", "peak in", "peak out",
+    std::printf("levels in dBFS, x rt: seconds of audio processed per second; files in %s\n\n", outDir.c_str());
+    std::printf("%-13s %-26s %-38s %8s %8s %8s %8s %6s\n", "effect", "preset", "output", "peak in", "peak out",
                 "rms in", "rms out", "x rt");
     int failures = 0;
     for (int e = 0; e < kEffectCount && !Interrupted(); ++e) {
@@ -218,8 +219,8 @@ int DemoCommand(const Context& context, const Args& args) {
                 continue;
             }
             const double factor = outcome.processSeconds > 0 ? before.seconds / outcome.processSeconds : 0.0;
-            std::printf("%-13s %-26s %-44s %8s %8s %8s %8s %8.0f\n", TableOf(e).name, preset.name.c_str(),
-                        output.c_str(), Db(before.peakDb).c_str(), Db(after.peakDb).c_str(),
+            std::printf("%-13s %-26s %-38s %8s %8s %8s %8s %6.0f\n", TableOf(e).name, preset.name.c_str(),
+                        output.substr(outDir.size() + 1).c_str(), Db(before.peakDb).c_str(), Db(after.peakDb).c_str(),
                         Db(before.rmsDb).c_str(), Db(after.rmsDb).c_str(), factor);
             std::fflush(stdout);
         }

@@ -134,7 +134,9 @@ void InstallInterruptHandler() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    // A closed terminal or a kill cancels the same way, so no temporary
+    // file is left behind.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 bool Interrupted() { return g_interrupted != 0; }

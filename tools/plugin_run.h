@@ -20,7 +20,7 @@ constexpr int kExitUsage = 1;
 constexpr int kExitFailed = 2;
 constexpr int kExitCancelled = 130;
 
-// The flag XfmDo watches; Ctrl-C raises it.
+// The flag XfmDo watches; Ctrl-C (and SIGTERM, SIGHUP) raises it.
 std::int32_t* CancelFlag();
 void InstallInterruptHandler();
 bool Interrupted();
