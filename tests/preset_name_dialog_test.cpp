@@ -81,23 +81,6 @@ TEST(PresetNameDialog, EditIsEmptyAtEveryOpening) {
     EXPECT_EQ(name, "First");
 }
 
-// A name becomes a registry key: a backslash would nest keys and a name
-// over 255 characters cannot be created, and either would make the store
-// unreadable at the next opening.
-TEST(PresetNameDialog, NamesTheRegistryCannotHoldAreRefused) {
-    for (const std::string bad : {std::string("Left\\Right"), std::string(256, 'x')}) {
-        std::string name;
-        PresetNameDialog dialog(name);
-        ScriptScope script({Action::Type(kEdit, bad), Action::Press(Key::Enter), Action::Answer(platform::kIdOk),
-                            Action::Type(kEdit, std::string(255, 'y')), Action::Press(Key::Enter)});
-        EXPECT_EQ(dialog.DoModal(), 1);
-        EXPECT_EQ(script.source().error(), "");
-        EXPECT_EQ(name, std::string(255, 'y'));
-        ASSERT_EQ(script.source().messageBoxes().size(), 1u);
-        EXPECT_EQ(script.source().messageBoxes()[0].box.type, platform::kMbOk | platform::kMbIconExclamation);
-    }
-}
-
 // Opened from a button of another dialog (as Save Preset does), the name
 // dialog belongs to that dialog, which waits disabled until it closes.
 class OuterDialog : public CDialog {

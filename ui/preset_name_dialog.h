@@ -1,7 +1,7 @@
 // Asks for the name under which the active effect's settings are saved as
-// a preset. Ends with 1 only for a usable name, which then sits in the
-// caller's string exactly as typed; Escape and the close button end it
-// with 2.
+// a preset. Ends with 1 only for a name that is not empty, which then sits
+// in the caller's string exactly as typed; Escape and the close button end
+// it with 2.
 #pragma once
 
 #include <string>
@@ -12,8 +12,6 @@ class PresetNameDialog : public CDialog {
 public:
     static constexpr int kTemplateId = 1002;
     static constexpr int kNameEdit = 110;
-    // Registry key names are limited to this many characters.
-    static constexpr std::size_t kMaxNameLength = 255;
 
     // `name` receives the typed name; without a parent the active window
     // owns the dialog.
