@@ -85,7 +85,7 @@ build_windows() {
     local targets=()
     [[ $# -gt 0 ]] && targets=(--target "$@")
     cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DTOVANA_BUILD_BENCH=OFF >"$dir.configure.log" 2>&1 &&
+          -DTOVANA_BUILD_TESTS=ON -DTOVANA_BUILD_BENCH=OFF >"$dir.configure.log" 2>&1 &&
         cmake --build "$dir" -j"$jobs" "${targets[@]}" >"$dir.build.log" 2>&1
 }
 
