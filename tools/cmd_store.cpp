@@ -128,8 +128,11 @@ int ExportPresets(const Args& args) {
         return Complain(kExitUsage, "no user preset named '" + names[i] + "' (see tovana presets)");
     }
     if (count == 0) return Complain(kExitFailed, "there are no user presets to export; nothing was written");
+    // Windows line ends, as the registry editor writes its own exports.
+    std::string text;
+    for (char c : platform::reg::FormatRegFile(top)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << platform::reg::FormatRegFile(top);
+    out << text;
     out.close();
     if (!out) return Complain(kExitFailed, "cannot write " + file);
     std::printf("exported %d preset%s to %s\n", count, count == 1 ? "" : "s", file.c_str());
