@@ -1,6 +1,7 @@
 #include "platform/registry_faults.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <mutex>
 #include <vector>
@@ -17,6 +18,7 @@ struct Fault {
 
 std::mutex g_mutex;
 std::vector<Fault> g_faults;
+std::atomic<bool> g_flush{true};
 
 bool IsValueOperation(RegOperation operation) {
     return operation == RegOperation::kQuerySize || operation == RegOperation::kRead ||
@@ -55,6 +57,8 @@ long RegistryFaultDue(RegOperation operation, const std::string& keyPath,
     }
     return kErrorSuccess;
 }
+
+bool RegistryFlushWanted() { return g_flush; }
 }  // namespace detail
 
 namespace testing {
@@ -68,6 +72,8 @@ void ClearRegistryFaults() {
     std::lock_guard<std::mutex> guard(g_mutex);
     g_faults.clear();
 }
+
+void SetRegistryFlush(bool flush) { g_flush = flush; }
 }  // namespace testing
 
 }  // namespace platform

@@ -15,4 +15,7 @@ namespace platform::detail {
 long RegistryFaultDue(RegOperation operation, const std::string& keyPath,
                       const std::string& valueName);
 
+// False when a test turned off flushing each change to the disk.
+bool RegistryFlushWanted();
+
 }  // namespace platform::detail

@@ -56,6 +56,7 @@ protected:
     }
     void TearDown() override {
         platform::testing::ClearRegistryFaults();
+        platform::testing::SetRegistryFlush(true);
         SetRegistryFilePath("");
         fs::remove_all(dir_);
     }
@@ -239,6 +240,7 @@ TEST_F(RegistryTest, ChangesPersistAcrossProcesses) {
 }
 
 TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
+    platform::testing::SetRegistryFlush(false);  // the lock is under test, not the disk
     RegCloseKey(Create("Software\\Shared"));
     const auto writer = [&](const char* prefix) {
         return [&, prefix] {

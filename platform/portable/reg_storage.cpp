@@ -14,6 +14,7 @@
 
 #include "platform/portable/reg_file.h"
 #include "platform/registry.h"
+#include "platform/registry_faults.h"
 
 namespace platform::reg {
 namespace {
@@ -321,7 +322,8 @@ long Session::Commit() {
     const int fd =
         open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return fail(errno);
-    if (fchmod(fd, mode) != 0 || !WriteAll(fd, text) || fsync(fd) != 0) {
+    const bool flush = detail::RegistryFlushWanted();
+    if (fchmod(fd, mode) != 0 || !WriteAll(fd, text) || (flush && fsync(fd) != 0)) {
         const int error = errno;
         close(fd);
         unlink(temporary.c_str());
@@ -338,7 +340,7 @@ long Session::Commit() {
         unlink(temporary.c_str());
         return fail(error);
     }
-    SyncDirectory(Directory(target));
+    if (flush) SyncDirectory(Directory(target));
 
     Stamp stamp;
     if (!StatFile(g_cache.path, &stamp)) return fail(errno);
