@@ -328,6 +328,25 @@ TEST_F(TovanaCli, SettingsGivenToApplyAreWhatSettingsShows) {
     EXPECT_EQ(ReadFile(Path("again1.wav")), ReadFile(Path("again2.wav")));
 }
 
+TEST_F(TovanaCli, GreyedOutControlsAreReachedAndTheirBoxesRestored) {
+    RequireDialog();
+    MakeAudio("in.wav", 1, 3000);
+    ASSERT_EQ(Run({"apply", "-q", "--effect", "alienator", "--preset", "Bounty Hunter", "--set", "Hop Period=200",
+                   "--set", "Smooth Enabled=1", Path("in.wav"), Path("a.wav")})
+                  .status,
+              0);
+    ASSERT_EQ(Run({"apply", "-q", "--effect", "cylonator", "--preset", "Alien Whisper", "--set", "Pitch Left=30",
+                   Path("in.wav"), Path("c.wav")})
+                  .status,
+              0);
+    const std::string shown = Run({"settings"}).out;
+    for (const char* line : {"Hop Period                   200", "Hop Enabled                  0",
+                             "Smooth Enabled               1", "Pitch Left                   30",
+                             "Noise Left Enabled           1"}) {
+        EXPECT_NE(shown.find(line), std::string::npos) << line << "\n" << shown;
+    }
+}
+
 TEST_F(TovanaCli, CancelLeavesNoOutput) {
     RequireDialog();
     MakeAudio("long.wav", 2, 22050 * 120);
