@@ -405,6 +405,37 @@ TEST(Geometry, DialogUnitsBecomePixelsWithTheDialogFontMetrics) {
     EXPECT_EQ(client.Height(), 297);  // 183 * 13 / 8 = 297.4
 }
 
+TEST(WindowModel, OffersARenderersView) {
+    namespace model = platform::portable;
+    RecordingDialog dialog;
+    WindowHandle handle = nullptr;
+    ScriptScope script({Action::Inspect([&](WindowHandle d) {
+                            handle = d;
+                            const model::Window* window = model::LookUp(d);
+                            ASSERT_NE(window, nullptr);
+                            EXPECT_EQ(window->kind, model::WindowKind::Dialog);
+                            EXPECT_EQ(window->fontName, "MS Sans Serif");
+                            EXPECT_EQ(window->children.size(), 17u);
+                            EXPECT_EQ(model::ModalDialogs(), std::vector<WindowHandle>{d});
+                            const model::Window* slider = model::LookUp(platform::FindControl(d, kDrySlider));
+                            ASSERT_NE(slider, nullptr);
+                            EXPECT_EQ(slider->kind, model::WindowKind::Trackbar);
+                            EXPECT_EQ(slider->rangeMin, -90);
+                            EXPECT_EQ(slider->parent, d);
+                            unsigned long before = model::ModelRevision();
+                            In<CListBox>(d, kPresetList).AddString("x");
+                            EXPECT_GT(model::ModelRevision(), before);
+                            EXPECT_EQ(model::LookUp(platform::FindControl(d, kPresetList))->entries.at(0).text, "x");
+                            EXPECT_EQ(model::LookUp(model::FocusedWindow())->id, kOk);
+                        }),
+                        Action::Close()});
+    dialog.DoModal();
+    EXPECT_EQ(script.source().error(), "");
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(model::LookUp(handle), nullptr);  // handles are not reused
+    EXPECT_TRUE(model::ModalDialogs().empty());
+}
+
 // --- Property sheet ------------------------------------------------------------------
 
 std::vector<std::string> g_log;

@@ -1,6 +1,7 @@
 // The window table of the portable framework: creation and destruction,
 // geometry, focus and the tab order.
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <map>
 #include <memory>
