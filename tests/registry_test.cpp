@@ -455,7 +455,9 @@ TEST_F(RegistryTest, ImportAppliesDeletionsAndTheOlderHeader) {
               "[-HKEY_CURRENT_USER\\Software\\Drop]\n"
               "\"Ignored\"=dword:00000002\n"
               "[HKEY_CURRENT_USER\\Software\\Keep]\n"
-              "\"Gone\"=-\n");
+              "\"Gone\"=-\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Other]\n"
+              "\"Kept\"=dword:00000003\n");
     RegKey software = nullptr;
     ASSERT_EQ(RegOpenKey(CurrentUserKey(), "Software", &software), kErrorSuccess)
         << TakeRegistryProblem();
@@ -467,6 +469,11 @@ TEST_F(RegistryTest, ImportAppliesDeletionsAndTheOlderHeader) {
     size = sizeof buffer;
     EXPECT_EQ(RegQueryValue(keep, "Stays", nullptr, buffer, &size), kErrorSuccess);
     EXPECT_EQ(std::string(buffer, size), std::string("AB", 3));  // narrow text in the older format
+
+    // Keys of other hives are nobody's business here, but survive a write.
+    SetDouble(keep, "New", 1.0);
+    EXPECT_NE(ReadFile(file_).find("[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"Kept\"=dword:00000003\n"),
+              std::string::npos);
     RegCloseKey(keep);
     RegCloseKey(software);
 }
