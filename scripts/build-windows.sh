@@ -9,4 +9,6 @@ scripts/ensure-packages.sh cmake make g++ g++-mingw-w64-i686-posix binutils-ming
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVANA_BUILD_TESTS=OFF -DTOVANA_BUILD_BENCH=OFF >/dev/null
 cmake --build build-win32 -j"$(nproc)" --target ZentrixTvn
-echo "Built $(pwd)/build-win32/bin/ZentrixTvn.xfm"
+# The editor needs no debugging information; it is most of the file.
+i686-w64-mingw32-strip --strip-debug build-win32/bin/ZentrixTvn.xfm
+echo "Built $(pwd)/build-win32/bin/ZentrixTvn.xfm ($(stat -c %s build-win32/bin/ZentrixTvn.xfm) bytes)"
