@@ -438,8 +438,10 @@ bool CylonatorRun::Prepare(const CylonatorSettings& s) {
     const float pLeft = static_cast<float>(s.pitchLeft * 0.1);
     st_->right.a = static_cast<float>(s.amplitudeRight * 0.5);
     st_->left.a = static_cast<float>(s.amplitudeLeft * 0.5);
-    st_->right.noise = static_cast<std::int32_t>(s.noiseRightEnabled) != 0;
-    st_->left.noise = static_cast<std::int32_t>(s.noiseLeftEnabled) != 0;
+    // The flags truncated to integers; nonzero (NaN and huge values too, as
+    // an x86 conversion gives them) selects noise.
+    st_->right.noise = std::trunc(s.noiseRightEnabled) != 0.0;
+    st_->left.noise = std::trunc(s.noiseLeftEnabled) != 0.0;
     const float rf = static_cast<float>(format_.sampleRate);
     const double r = rf;
     const int D = CylonatorBandCount(rf);
