@@ -269,7 +269,7 @@ TEST(TovanaOptions, FormsAndProblems) {
     ASSERT_TRUE(ParseApplyOptions({"-o", "out", "-j", "2", "a.wav", "b.wav", "c.wav"}, &batch, &error));
     EXPECT_EQ(batch.inputs.size(), 3u);
     EXPECT_EQ(BatchChildArgs(batch, "a.wav", "out/a.wav"),
-              (std::vector<std::string>{"apply", "-q", "a.wav", "out/a.wav"}));
+              (std::vector<std::string>{"apply", "--no-progress", "a.wav", "out/a.wav"}));
 
     const std::vector<std::vector<std::string>> bad = {
         {"in.wav"},

@@ -40,6 +40,7 @@ const char kApplyHelp[] =
     "                       without it the clock seeds the run\n"
     "  --selection A:B      process frames A to B (inclusive); the rest is copied\n"
     "  -q, --quiet          no progress bar and no notices\n"
+    "  --no-progress        no progress bar\n"
     "  -o, --outdir DIR     batch: write each INPUT to DIR under its own name\n"
     "  -j, --jobs N         batch: files processed at once (default: cores)\n"
     "  --spectrogram PNG    one file: a before/after spectrogram picture\n"
@@ -89,6 +90,8 @@ bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* optio
             options->help = true;
         } else if (arg == "-q" || arg == "--quiet") {
             options->quiet = true;
+        } else if (arg == "--no-progress") {
+            options->noProgress = true;
         } else if (arg == "--effect") {
             if (!take(&options->effect.effect)) return false;
         } else if (arg == "--preset") {
@@ -179,7 +182,8 @@ bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* optio
 
 std::vector<std::string> BatchChildArgs(const ApplyOptions& options, const std::string& input,
                                         const std::string& output) {
-    std::vector<std::string> args = {"apply", "-q"};
+    // The files of a batch draw no bars of their own; notices stay.
+    std::vector<std::string> args = {"apply", options.quiet ? "-q" : "--no-progress"};
     if (options.seed) {
         args.push_back("--seed");
         args.push_back(std::to_string(*options.seed));

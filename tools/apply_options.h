@@ -16,6 +16,7 @@ struct ApplyOptions {
     std::optional<std::int64_t> selectionFirst;
     std::optional<std::int64_t> selectionLast;
     bool quiet = false;
+    bool noProgress = false;
     bool help = false;
     std::string outDir;  // batch form when set
     int jobs = 0;        // 0: one per core

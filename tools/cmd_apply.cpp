@@ -91,7 +91,7 @@ int ApplyOne(const Context& context, const ApplyOptions& options) {
     run.first = first;
     run.count = count;
     run.seed = options.seed;
-    run.progress = !options.quiet && isatty(STDERR_FILENO);
+    run.progress = !options.quiet && !options.noProgress && isatty(STDERR_FILENO);
     const RunOutcome outcome = RunPlugin(plugin, run);
     if (outcome.status != kExitOk) {
         output.Discard();
@@ -144,8 +144,12 @@ int ApplyBatch(const Context& context, const ApplyOptions& options) {
         outputs[input] = output;
     }
     struct stat status {};
-    if (stat(options.outDir.c_str(), &status) != 0 && mkdir(options.outDir.c_str(), 0777) != 0) {
-        return Complain(kExitFailed, "cannot create " + options.outDir + ": " + std::strerror(errno));
+    if (stat(options.outDir.c_str(), &status) != 0) {
+        if (mkdir(options.outDir.c_str(), 0777) != 0) {
+            return Complain(kExitFailed, "cannot create " + options.outDir + ": " + std::strerror(errno));
+        }
+    } else if (!S_ISDIR(status.st_mode)) {
+        return Complain(kExitUsage, options.outDir + " is not a directory");
     }
     // The dialog is set up once; every file then repeats the stored
     // settings in a fresh plug-in process.
