@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -375,6 +376,38 @@ TEST(EventSources, RunningOutOfScriptNamesTheDialogAndNeverHangs) {
     const std::string& error = script.source().error();
     EXPECT_NE(error.find("ran out while dialog \"Zentrix CoolEdit Plugin Tovana by Kestrum\""), std::string::npos)
         << error;
+    EXPECT_EQ(platform::ActiveModalDialog(), nullptr);
+}
+
+// A handler that throws out of a nested dialog leaves no window behind and
+// gives the outer dialog back its input.
+class ThrowingDialog : public RecordingDialog {
+public:
+    bool OnInitDialog() override { throw std::runtime_error("Init"); }
+};
+
+TEST(ModalLoop, AnExceptionLeavesNoDialogBehind) {
+    class Outer : public RecordingDialog {
+    public:
+        bool OnCommand(int id, int code) override {
+            if (id != kSaveButton) return RecordingDialog::OnCommand(id, code);
+            ThrowingDialog inner;
+            try {
+                inner.DoModal();
+            } catch (const std::runtime_error&) {
+                caught = true;
+            }
+            enabledAfter = IsWindowEnabled();
+            modalAfter = platform::ActiveModalDialog() == GetSafeHwnd();
+            return true;
+        }
+        bool caught = false, enabledAfter = false, modalAfter = false;
+    } outer;
+    ScriptScope script({Action::Click(kSaveButton), Action::Close()});
+    EXPECT_EQ(outer.DoModal(), kCancel);
+    EXPECT_TRUE(outer.caught);
+    EXPECT_TRUE(outer.enabledAfter);
+    EXPECT_TRUE(outer.modalAfter);
     EXPECT_EQ(platform::ActiveModalDialog(), nullptr);
 }
 

@@ -1,4 +1,5 @@
 // CDialog and its modal loop on the portable window model.
+#include <algorithm>
 #include <string>
 
 #include "platform/framework_common.h"
@@ -61,18 +62,36 @@ int CDialog::DoModal() {
         CreateFromTemplate(*dialogTemplate, WindowKind::Dialog, nullptr, this, platform::kWsChild, 0);
     handle_ = handle;
     Get(handle)->owner = owner;
-    bool ownerWasEnabled = false;
+    modal.push_back(handle);
+
+    // Whatever way the loop is left, a handler's exception included, the
+    // dialog's window goes and its owner is enabled again.
+    struct Cleanup {
+        CDialog* dialog;
+        WindowHandle handle, owner, previousFocus;
+        bool ownerWasEnabled;
+        ~Cleanup() {
+            std::vector<WindowHandle>& stack = ModalStack();
+            stack.erase(std::remove(stack.begin(), stack.end(), handle), stack.end());
+            DestroyWindowTree(handle);
+            FrameworkAccess::Attach(dialog, WindowKind::Dialog, nullptr);
+            if (Window* ownerWindow = Get(owner)) {
+                if (ownerWasEnabled) ownerWindow->style &= ~platform::kWsDisabled;
+            }
+            if (Get(previousFocus) != nullptr) SetFocusWindow(previousFocus);
+            Touch();
+        }
+    } cleanup{this, handle, owner, previousFocus, false};
     if (Window* ownerWindow = Get(owner)) {
-        ownerWasEnabled = ownerWindow->enabled();
+        cleanup.ownerWasEnabled = ownerWindow->enabled();
         ownerWindow->style |= platform::kWsDisabled;
     }
-    modal.push_back(handle);
 
     if (OnInitDialog() && Get(handle) != nullptr && !Get(handle)->ended) {
         WindowHandle first = NextTabStop(handle, nullptr, false);
         if (first != nullptr) SetFocusWindow(first);
     }
-    Get(handle)->style |= platform::kWsVisible;
+    if (Window* window = Get(handle)) window->style |= platform::kWsVisible;
     Touch();
 
     // The event source drives the loop. When it has nothing more, the
@@ -96,16 +115,7 @@ int CDialog::DoModal() {
         if (!failure.empty()) source->ActionFailed(*action, Get(handle) ? Get(handle)->text : "", failure);
     }
 
-    int result = Get(handle) != nullptr ? Get(handle)->result : platform::kIdCancel;
-    if (!modal.empty() && modal.back() == handle) modal.pop_back();
-    DestroyWindowTree(handle);
-    handle_ = nullptr;
-    if (Window* ownerWindow = Get(owner)) {
-        if (ownerWasEnabled) ownerWindow->style &= ~platform::kWsDisabled;
-    }
-    if (Get(previousFocus) != nullptr) SetFocusWindow(previousFocus);
-    Touch();
-    return result;
+    return Get(handle) != nullptr ? Get(handle)->result : platform::kIdCancel;
 }
 
 void CDialog::EndDialog(int result) {
