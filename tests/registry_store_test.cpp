@@ -271,6 +271,13 @@ TEST_F(RecoveryTest, MissingValueIsReportedBackedUpAndTheTreeDeleted) {
         << text;
     EXPECT_NE(text.find("\"Last Active Effect\"=hex(0):00,00,00,00,00,00,00,00"), std::string::npos);
 
+    // The backup reads back as a registry of its own with the user's preset.
+    const std::string store = (folder() / "registry.reg").string();
+    platform::SetRegistryFilePath(backup.string());
+    EXPECT_EQ(Stored(Root() + "\\Alienator Presets\\Mine", "Carrier Freq"), 440.0);
+    EXPECT_EQ(Stored(Last("Cylonator"), "Freq"), 10.0);
+    platform::SetRegistryFilePath(store);
+
     // The next opening starts from the defaults.
     FakeDialog next;
     ASSERT_EQ(next.Run([&] { next.InitRegistry(); }), "");
