@@ -218,6 +218,21 @@ TEST_F(PresetsTest, DeleteRules) {
     EXPECT_EQ(TheEffectSettings().alienator.presetSelection, -1.0);
 }
 
+TEST_F(PresetsTest, StaleStoredSelectionSelectsNothing) {
+    ASSERT_EQ(RunDialog({Action::Click(1, Scope::Dialog)}).result, 1);
+    StoreDouble(Last("Alienator"), "Preset Selection", 99.0);
+    const DialogRun run = RunDialog({
+        Look([](const Controls& c) { EXPECT_EQ(c.Selected(), ""); }),
+        Action::Click(1026, Scope::Dialog),
+        Action::Answer(platform::kIdOk),
+        Action::Click(1, Scope::Dialog),
+    });
+    EXPECT_PLAYED(run);
+    EXPECT_EQ(run.Texts(),
+              std::vector<std::string>{"You must select a preset before you can delete it!!!"});
+    EXPECT_EQ(TheEffectSettings().alienator.presetSelection, 99.0);
+}
+
 TEST_F(PresetsTest, CancelledNameDialogSavesNothing) {
     const DialogRun run = RunDialog({
         Action::Click(1012, Scope::Dialog),
