@@ -64,10 +64,12 @@ long SplitSubKey(const std::string& subKey, std::vector<std::string>* names) {
     return kErrorSuccess;
 }
 
-// A name the file can hold: the registry's length limit, and no line break,
-// which no line of the file could carry.
+// A name the file can hold: the registry's length limit, and neither a line
+// break, which no line of the file could carry, nor a NUL, which no narrow
+// name can hold and which would make the file unreadable as text.
 bool Storable(const std::string& name, std::size_t maxLength) {
-    return reg::Utf16Length(name) <= maxLength && name.find_first_of("\r\n") == std::string::npos;
+    return reg::Utf16Length(name) <= maxLength &&
+           name.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
 }
 
 reg::Key* Resolve(reg::Key& top, const KeyHandle& handle) {
