@@ -198,7 +198,7 @@ TEST_F(RegistryTest, PathsAndHandlesAreChecked) {
     EXPECT_EQ(RegCreateKey(CurrentUserKey(), "\\Software", &key), kErrorBadPathname);
     EXPECT_EQ(RegCreateKey(CurrentUserKey(), "Software\\Line\nBreak", &key),
               kErrorInvalidParameter);
-    EXPECT_EQ(RegCreateKey(CurrentUserKey(), std::string("Software\\Nul\0Byte", 16), &key),
+    EXPECT_EQ(RegCreateKey(CurrentUserKey(), std::string("Software\\Nul\0Byte", 17), &key),
               kErrorInvalidParameter);
     EXPECT_EQ(RegSetValue(CurrentUserKey(), std::string("a\0b", 3), kRegNone, "", 0),
               kErrorInvalidParameter);
