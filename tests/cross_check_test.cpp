@@ -1,0 +1,322 @@
+// Every effect against a second, plain implementation written separately
+// (tests/reference): both must give the same bytes for mono and stereo, the
+// common sample rates and some odd ones, selections of several blocks with
+// an odd remainder, voice-like, noise-like and silent audio, every built-in
+// preset, random settings within the slider ranges and a few values only a
+// preset or a stored record can carry.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dsp/effects.h"
+#include "dsp/pitch_shifter.h"
+#include "platform/clock.h"
+#include "settings/builtin_presets.h"
+#include "settings/effect_settings.h"
+#include "settings/setting_tables.h"
+#include "tests/reference/reference_effects.h"
+#include "tests/test_host.h"
+
+namespace {
+
+using plainref::Samples;
+
+// A small generator of its own, so the audio and settings do not depend on
+// the standard library's distributions.
+struct Dice {
+    std::uint64_t s;
+    explicit Dice(std::uint64_t seed) : s(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    std::uint32_t Next() {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        return static_cast<std::uint32_t>(s >> 11);
+    }
+    int Int(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<std::uint32_t>(hi - lo + 1)); }
+    double Unit() { return (Next() & 0xffffff) / 16777216.0; }
+};
+
+enum class Source { Voice, Noise, Silence };
+
+const char* NameOf(Source s) {
+    return s == Source::Voice ? "voice" : s == Source::Noise ? "noise" : "silence";
+}
+
+// Two blocks and an odd remainder: 8000 samples make a block of 16000 bytes.
+std::size_t FramesFor(int channels) { return channels == 1 ? 2 * 8000 + 1357 : 2 * 4000 + 613; }
+
+// Voiced phrases separated by pauses: harmonics of a gliding fundamental
+// under a syllable envelope, some phrases loud enough to wrap when doubled.
+Samples MakeAudio(Source source, int channels, int rate, std::uint64_t seed) {
+    const std::size_t frames = FramesFor(channels);
+    const int width = channels == 1 ? 1 : 2;
+    Samples out(frames * width, 0);
+    Dice dice(seed);
+    if (source == Source::Silence) return out;
+    if (source == Source::Noise) {
+        for (auto& v : out) v = static_cast<std::int16_t>(dice.Int(-32768, 32767));
+        return out;
+    }
+    for (int ch = 0; ch < width; ++ch) {
+        double phase = 0.0;
+        std::size_t n = 0;
+        while (n < frames) {
+            const std::size_t phrase = static_cast<std::size_t>(dice.Int(rate / 20, rate / 4) + 1);
+            const std::size_t pause = static_cast<std::size_t>(dice.Int(rate / 40, rate / 8) + 1);
+            const double peak = dice.Int(0, 3) == 0 ? 30000.0 : 2000.0 + dice.Int(0, 12000);
+            const double f0 = 90.0 + dice.Int(0, 160);
+            for (std::size_t i = 0; i < phrase && n < frames; ++i, ++n) {
+                const double t = static_cast<double>(i) / phrase;
+                const double env = std::sin(3.141592653589793 * t);
+                phase += 6.283185307179586 * f0 * (1.0 + 0.2 * t) / rate;
+                double v = 0.0;
+                for (int h = 1; h <= 8; ++h) v += std::sin(h * phase) / h;
+                v = v * 0.45 * peak * env + (dice.Unit() - 0.5) * 200.0;
+                out[n * width + ch] = static_cast<std::int16_t>(std::max(-32768.0, std::min(32767.0, v)));
+            }
+            for (std::size_t i = 0; i < pause && n < frames; ++i, ++n)
+                out[n * width + ch] = static_cast<std::int16_t>(dice.Int(-3, 3));
+        }
+    }
+    return out;
+}
+
+struct Case {
+    int channels;
+    int rate;
+    Source source;
+    std::uint32_t seed;
+};
+
+std::string Describe(const std::string& what, const Case& c) {
+    return what + (c.channels == 1 ? " mono " : " stereo ") + std::to_string(c.rate) + " Hz " +
+           NameOf(c.source) + " seed " + std::to_string(c.seed);
+}
+
+// Cases cycling through channel counts, rates and sources.
+Case NthCase(int i, std::uint32_t salt) {
+    static const int kRates[] = {8000, 11025, 22050, 44100, 48000, 9200, 16000, 32000, 6000};
+    static const Source kSources[] = {Source::Voice, Source::Voice, Source::Noise, Source::Silence};
+    return Case{(i % 2) == 0 ? 1 : 2, kRates[(i / 2 + salt) % 9], kSources[(i + salt) % 4],
+                1000u + 7919u * static_cast<std::uint32_t>(i) + salt};
+}
+
+// Runs the real effect with the case's seed and compares sample by sample.
+template <class RunReal>
+void Compare(const std::string& label, const Case& c, const Samples& audio, EffectSettings settings,
+             RunReal runReal, const Samples& expected) {
+    TestHost host(audio, static_cast<std::uint16_t>(c.channels), c.rate);
+    platform::FixRunSeed(c.seed);
+    const std::int32_t result = runReal(host.record, settings);
+    platform::FixRunSeed(std::nullopt);
+    ASSERT_EQ(result, 0) << Describe(label, c);
+    ASSERT_EQ(host.audio.size(), expected.size());
+    std::size_t differing = 0, first = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (host.audio[i] != expected[i]) {
+            if (differing == 0) first = i;
+            ++differing;
+        }
+    }
+    EXPECT_EQ(differing, 0u) << Describe(label, c) << ": first difference at sample " << first
+                             << " (frame " << first / (c.channels == 1 ? 1 : 2) << "): effect "
+                             << host.audio[first] << ", reference " << expected[first] << ", input "
+                             << audio[first];
+}
+
+template <class Block>
+Block RandomBlock(EffectKind kind, Dice& dice) {
+    Block block{};
+    const EffectTable& table = TableOf(kind);
+    for (std::size_t i = 0; i < table.settingCount; ++i) {
+        const SettingInfo& row = table.settings[i];
+        double value = row.minimum;
+        if (row.kind == SettingKind::Flag) value = dice.Int(0, 1);
+        if (row.kind == SettingKind::Percent) value = dice.Int(0, 100);
+        if (row.kind == SettingKind::WholeNumber)
+            value = dice.Int(static_cast<int>(row.minimum), static_cast<int>(row.maximum));
+        BlockValue(&block, row) = value;
+    }
+    return block;
+}
+
+template <class Block>
+std::vector<std::pair<std::string, Block>> PresetBlocks(EffectKind kind) {
+    std::vector<std::pair<std::string, Block>> out;
+    const BuiltInPresetList list = BuiltInPresetsOf(kind);
+    for (std::size_t i = 0; i < list.count; ++i) {
+        Block block;
+        std::memcpy(&block, list.presets[i].block, sizeof block);
+        out.emplace_back(list.presets[i].name, block);
+    }
+    return out;
+}
+
+EffectSettings WithMix(double wet, double dry) {
+    EffectSettings settings{};
+    settings.workingMix = {wet, dry, 1.0};
+    return settings;
+}
+
+// ---- Alienator ----
+
+void CheckAlienator(const std::string& label, const Case& c, const AlienatorSettings& block) {
+    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+    EffectSettings settings = WithMix(block.wetMix, block.dryMix);
+    settings.activeEffect = 0;
+    settings.alienator = block;
+    const Samples expected =
+        plainref::Alienator(audio, c.channels, c.rate, block, settings.workingMix, c.seed);
+    Compare(label, c, audio, settings, dsp::RunAlienator, expected);
+}
+
+TEST(CrossCheck, AlienatorPresetsAndRandomSettings) {
+    int i = 0;
+    for (const auto& [name, block] : PresetBlocks<AlienatorSettings>(EffectKind::Alienator))
+        for (int k = 0; k < 4; ++k, ++i) CheckAlienator("Alienator " + name, NthCase(i, 1), block);
+    Dice dice(11);
+    for (int k = 0; k < 24; ++k, ++i) {
+        AlienatorSettings block = RandomBlock<AlienatorSettings>(EffectKind::Alienator, dice);
+        // Squelch high on the slider leaves most samples untouched; keep
+        // most cases modulating.
+        if (k % 3 != 0) block.squelch = dice.Int(-90, -30);
+        CheckAlienator("Alienator random " + std::to_string(k), NthCase(i, 3), block);
+    }
+}
+
+TEST(CrossCheck, AlienatorHoppingEdges) {
+    Dice dice(5);
+    AlienatorSettings block = RandomBlock<AlienatorSettings>(EffectKind::Alienator, dice);
+    block.squelch = -80;
+    block.hopEnabled = 1;
+    block.carrierFreq = 300;
+    block.hopFreqDev = 0;  // as a preset may carry it
+    for (int smooth = 0; smooth <= 1; ++smooth) {
+        block.smoothEnabled = smooth;
+        for (int ch = 1; ch <= 2; ++ch) {
+            // hopSamples 0 and 1: 1 ms below and at 1000 frames per second.
+            for (int rate : {800, 1000, 8000}) {
+                block.hopPeriod = 1;
+                block.hopFreqDev = rate == 8000 ? 0 : 250;
+                CheckAlienator("Alienator hop edge smooth " + std::to_string(smooth),
+                               Case{ch, rate, Source::Voice, 77u + static_cast<std::uint32_t>(rate)}, block);
+            }
+        }
+    }
+}
+
+// ---- Communicator ----
+
+void CheckCommunicator(const std::string& label, const Case& c, const CommunicatorSettings& block) {
+    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+    EffectSettings settings = WithMix(block.wetMix, block.dryMix);
+    settings.activeEffect = 1;
+    settings.communicator = block;
+    const Samples expected =
+        plainref::Communicator(audio, c.channels, c.rate, block, settings.workingMix, c.seed);
+    Compare(label, c, audio, settings, dsp::RunCommunicator, expected);
+}
+
+TEST(CrossCheck, CommunicatorPresetsAndRandomSettings) {
+    int i = 0;
+    for (const auto& [name, block] : PresetBlocks<CommunicatorSettings>(EffectKind::Communicator))
+        for (int k = 0; k < 4; ++k, ++i) CheckCommunicator("Communicator " + name, NthCase(i, 2), block);
+    Dice dice(12);
+    for (int k = 0; k < 24; ++k, ++i) {
+        CommunicatorSettings block = RandomBlock<CommunicatorSettings>(EffectKind::Communicator, dice);
+        // Frequent re-banding and bursts in most cases: sensitivity low
+        // enough to arm, squelch above silence.
+        if (k % 3 != 0) {
+            block.sensitivity = dice.Int(-60, -20);
+            block.squelch = dice.Int(-80, static_cast<int>(block.sensitivity));
+            block.changingStatic = dice.Int(60, 100);
+        }
+        if (k % 4 == 1) block.sensitivity = -90;  // silence bursts from the first sample
+        CheckCommunicator("Communicator random " + std::to_string(k), NthCase(i, 5), block);
+    }
+}
+
+// ---- Deepenator ----
+
+void CheckDeepenator(const std::string& label, const Case& c, const DeepenatorSettings& block) {
+    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+    EffectSettings settings = WithMix(block.wetMix, block.dryMix);
+    settings.activeEffect = 2;
+    settings.deepenator = block;
+    auto shifters = plainref::NewShifters();
+    const Samples expected = plainref::Deepenator(audio, c.channels, c.rate, block, settings.workingMix,
+                                                  c.seed, *shifters);
+    dsp::testing::ResetPitchShifters();
+    Compare(label, c, audio, settings, dsp::RunDeepenator, expected);
+    dsp::testing::ResetPitchShifters();
+}
+
+TEST(CrossCheck, DeepenatorPresetsAndRandomSettings) {
+    int i = 0;
+    for (const auto& [name, block] : PresetBlocks<DeepenatorSettings>(EffectKind::Deepenator))
+        for (int k = 0; k < 4; ++k, ++i) CheckDeepenator("Deepenator " + name, NthCase(i, 4), block);
+    Dice dice(13);
+    for (int k = 0; k < 24; ++k, ++i) {
+        DeepenatorSettings block = RandomBlock<DeepenatorSettings>(EffectKind::Deepenator, dice);
+        if (k % 4 == 3) block.pitchScaleRight = 18;  // a factor beyond 2, only clamped by jitter
+        CheckDeepenator("Deepenator random " + std::to_string(k), NthCase(i, 6), block);
+    }
+}
+
+// The shifters carry their stream from run to run, across mono and stereo.
+TEST(CrossCheck, DeepenatorShiftersAcrossRuns) {
+    Dice dice(14);
+    auto shifters = plainref::NewShifters();
+    dsp::testing::ResetPitchShifters();
+    for (int k = 0; k < 4; ++k) {
+        const DeepenatorSettings block = RandomBlock<DeepenatorSettings>(EffectKind::Deepenator, dice);
+        const Case c{k == 2 ? 2 : 1, 22050, Source::Voice, 500u + static_cast<std::uint32_t>(k)};
+        const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+        EffectSettings settings = WithMix(block.wetMix, block.dryMix);
+        settings.deepenator = block;
+        const Samples expected = plainref::Deepenator(audio, c.channels, c.rate, block,
+                                                      settings.workingMix, c.seed, *shifters);
+        Compare("Deepenator run " + std::to_string(k), c, audio, settings, dsp::RunDeepenator, expected);
+    }
+    dsp::testing::ResetPitchShifters();
+}
+
+// ---- Cylonator ----
+
+void CheckCylonator(const std::string& label, const Case& c, const CylonatorSettings& block) {
+    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+    EffectSettings settings = WithMix(block.wetMix, block.dryMix);
+    settings.activeEffect = 3;
+    settings.cylonator = block;
+    const Samples expected =
+        plainref::Cylonator(audio, c.channels, c.rate, block, settings.workingMix, c.seed);
+    Compare(label, c, audio, settings, dsp::RunCylonator, expected);
+}
+
+TEST(CrossCheck, CylonatorPresetsAndRandomSettings) {
+    int i = 0;
+    for (const auto& [name, block] : PresetBlocks<CylonatorSettings>(EffectKind::Cylonator))
+        for (int k = 0; k < 4; ++k, ++i) CheckCylonator("Cylonator " + name, NthCase(i, 7), block);
+    Dice dice(15);
+    for (int k = 0; k < 24; ++k, ++i) {
+        const CylonatorSettings block = RandomBlock<CylonatorSettings>(EffectKind::Cylonator, dice);
+        CheckCylonator("Cylonator random " + std::to_string(k), NthCase(i, 8), block);
+    }
+}
+
+// Rates where the top band reaches half the rate and is left out, and the
+// band-count boundaries.
+TEST(CrossCheck, CylonatorBandEdges) {
+    Dice dice(16);
+    const CylonatorSettings block = RandomBlock<CylonatorSettings>(EffectKind::Cylonator, dice);
+    for (int rate : {5000, 6000, 8000, 8001, 9199, 9200, 9500, 12499, 12500, 26000, 26001, 96000})
+        CheckCylonator("Cylonator edge", Case{1 + rate % 2, rate, Source::Voice, 900u}, block);
+}
+
+}  // namespace
