@@ -40,7 +40,7 @@ TEST(PresetNameDialog, EmptyNameIsRefusedAndTheDialogStaysOpen) {
 }
 
 TEST(PresetNameDialog, BlanksAreANameAndKeptAsTyped) {
-    for (const std::string typed : {std::string(" "), std::string("  Trooper  "), std::string("über/1")}) {
+    for (const std::string& typed : {std::string(" "), std::string("  Trooper  "), std::string("über/1")}) {
         std::string name;
         PresetNameDialog dialog(name);
         ScriptScope script({Action::Type(kEdit, typed), Action::Press(Key::Enter)});
