@@ -27,11 +27,15 @@ protected:
         std::filesystem::create_directories(folder_);
         platform::SetRegistryFilePath((folder_ / "registry.reg").string());
         platform::testing::ClearRegistryFaults();
+        // Durability is the registry's own tests' business; here every
+        // write would wait for the disk twice.
+        platform::testing::SetRegistryFlush(false);
         std::memset(&TheEffectSettings(), 0, sizeof(EffectSettings));
     }
 
     void TearDown() override {
         platform::testing::ClearRegistryFaults();
+        platform::testing::SetRegistryFlush(true);
         platform::SetRegistryFilePath("");
         std::memset(&TheEffectSettings(), 0, sizeof(EffectSettings));
         std::error_code ignored;
