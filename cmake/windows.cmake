@@ -18,23 +18,11 @@ function(tovana_host_rcgen)
   set(TOVANA_RCGEN_DEPENDS ${program} PARENT_SCOPE)
 endfunction()
 
-# The platform layer on Windows: the shared sources and the Win32 ones. The
-# dialog framework still comes from the portable window model, except for
-# the files that platform/win32 has a counterpart of (same name). A static
-# library, so the plug-in carries it.
+# The platform layer on Windows: the shared sources and the Win32 ones,
+# the dialog framework included. A static library, so the plug-in carries it.
 function(tovana_win32_platform_sources out)
   file(GLOB sources CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/platform/*.cpp ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
-  file(GLOB model CONFIGURE_DEPENDS
-    ${CMAKE_SOURCE_DIR}/platform/portable/framework*.cpp
-    ${CMAKE_SOURCE_DIR}/platform/portable/window*.cpp
-    ${CMAKE_SOURCE_DIR}/platform/portable/event*.cpp)
-  foreach(file ${model})
-    get_filename_component(name ${file} NAME)
-    if(NOT EXISTS ${CMAKE_SOURCE_DIR}/platform/win32/${name})
-      list(APPEND sources ${file})
-    endif()
-  endforeach()
   set(${out} ${sources} PARENT_SCOPE)
 endfunction()
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows stage: cross-builds the plug-in and the Windows tests, checks
 # the plug-in's exports, imports and resources, runs the tests under Wine
-# in a fresh prefix, and compares the effects' output of the Windows build
+# in a fresh prefix (the plug-in dialog on a virtual display, driven by
+# window messages), and compares the effects' output of the Windows build
 # with the Linux build's. Exits non-zero on any failure; the last line
 # sums up.
 #
@@ -47,7 +48,7 @@ source scripts/packages.sh
 packages=("${TOVANA_BUILD_PACKAGES[@]}" python3
           g++-mingw-w64-i686-posix binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          wine wine64)
+          wine wine64 xvfb xauth)
 if $can_run_32bit; then
     packages+=(wine32:i386)
     if [[ $(id -u) -eq 0 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -64,11 +65,12 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d"   # no Mono or Gecko installer prompts
 wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
 
-# Runs a Windows program under Wine: run_wine WINE PREFIX DIR PROGRAM ARGS...
+# Runs a Windows program under Wine on a virtual display of its own (the
+# plug-in's dialog needs one): run_wine WINE PREFIX DIR PROGRAM ARGS...
 run_wine() {
     local wine=$1 prefix=$2 dir=$3
     shift 3
-    (cd "$dir" && WINEPREFIX="$prefix" timeout 600 "$wine" "$@")
+    (cd "$dir" && WINEPREFIX="$prefix" xvfb-run -a timeout 600 "$wine" "$@")
 }
 
 fresh_prefix() {

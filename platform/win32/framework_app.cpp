@@ -1,14 +1,16 @@
 // The application object, message boxes and the module's resources on
-// Windows, beside the window model that still stands in for real windows.
-// Strings come from the string table compiled into the module; dialog
-// templates from the tables the module registers.
+// Windows. Strings come from the string table compiled into the module;
+// the dialog templates' captions and sizes also from the tables the module
+// registers (made from the same resource script).
 #include <windows.h>
 
 #include <algorithm>
 #include <map>
 #include <vector>
 
-#include "platform/portable/framework_internal.h"
+#include "platform/framework.h"
+#include "platform/resource_tables.h"
+#include "platform/win32/framework_win32.h"
 
 namespace {
 
@@ -44,13 +46,6 @@ std::string BaseName(const std::string& path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// The module whose string table answers: the one this code is linked into,
-// which is the plug-in inside ZentrixTvn.xfm.
-HMODULE ResourceModule() {
-    static const HMODULE module = ModuleOf(reinterpret_cast<const void*>(&ResourceModule));
-    return module;
-}
-
 }  // namespace
 
 // The title is the base name of the module that contains the object.
@@ -68,25 +63,10 @@ CWinApp* AfxGetApp() {
 
 int AfxMessageBox(const std::string& text, unsigned type) {
     CWinApp* app = AfxGetApp();
-    return platform::portable::ShowMessageBox(platform::ActiveModalDialog(), text, app != nullptr ? app->title() : "",
-                                              type);
+    return MessageBoxA(GetActiveWindow(), text.c_str(), app != nullptr ? app->title().c_str() : "", type);
 }
 
 namespace platform {
-
-namespace portable {
-
-int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption, unsigned type) {
-    MessageBoxInfo box;
-    box.caption = caption;
-    box.text = text;
-    box.type = type;
-    box.owner = owner;
-    Touch();
-    return CurrentEventSource()->AnswerMessageBox(box);
-}
-
-}  // namespace portable
 
 void RegisterModuleResources(const ResourceTables* tables) {
     if (tables != nullptr) Tables().push_back(tables);
@@ -115,7 +95,7 @@ const char* FindStringResource(unsigned id) {
     const auto found = cache.find(id);
     if (found != cache.end()) return found->second.c_str();
     char text[1024];
-    const int length = LoadStringA(ResourceModule(), id, text, sizeof text);
+    const int length = LoadStringA(win32::FrameworkModule(), id, text, sizeof text);
     if (length <= 0) return nullptr;
     return cache.emplace(id, std::string(text, static_cast<std::size_t>(length))).first->second.c_str();
 }

@@ -4,13 +4,17 @@
 // the editor's calling conventions. Nothing here includes the plug-in's own
 // record definitions.
 #include <windows.h>
+#include <commctrl.h>
 #include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -229,7 +233,9 @@ TEST_F(PluginHostTest, QueryXfmWritesItsFieldsAndNothingElse) {
     EXPECT_EQ(Get<std::uint32_t>(info, 196), 2u);
     for (std::size_t i = 190; i < 200; ++i) written[i] = true;
     for (std::size_t i = 0; i < sizeof info; ++i) {
-        if (!written[i]) EXPECT_EQ(info[i], kGuard) << "byte " << i << " was changed";
+        if (!written[i]) {
+            EXPECT_EQ(info[i], kGuard) << "byte " << i << " was changed";
+        }
     }
 }
 
@@ -346,8 +352,63 @@ TEST_F(PluginHostTest, StereoSelectionCancelAndMissingCallbacks) {
 
 // ---- XfmSetup and the registry store ------------------------------------------
 //
-// No user sits at this Windows build's dialog: it closes as the caption's
-// close button would, which stores the settings like Cancel does.
+// A user stand-in on a second thread: it waits for the plug-in's dialog by
+// its title and presses one of its buttons, and it confirms every message
+// box the plug-in shows meanwhile.
+
+const char kDialogTitle[] = "Zentrix CoolEdit Plugin Tovana by Kestrum";
+
+class User {
+public:
+    // `act` runs on the dialog before the button is pressed.
+    explicit User(int button, std::function<void(HWND)> act = nullptr)
+        : button_(button), act_(std::move(act)), thread_([this] { Run(); }) {}
+    ~User() {
+        stop_ = true;
+        thread_.join();
+    }
+    int messageBoxes() const { return messageBoxes_; }
+
+private:
+    void Run() {
+        while (!stop_) {
+            EnumWindows(&User::Visit, reinterpret_cast<LPARAM>(this));
+            Sleep(20);
+        }
+    }
+    static BOOL CALLBACK Visit(HWND window, LPARAM self) {
+        auto* user = reinterpret_cast<User*>(self);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+        for (HWND done : user->handled_) {
+            if (done == window) return TRUE;
+        }
+        char title[256] = {};
+        GetWindowTextA(window, title, sizeof title);
+        int button = 0;
+        if (std::strcmp(title, kDialogTitle) == 0) {
+            button = user->button_;
+            if (user->act_) user->act_(window);
+        } else if (std::strncmp(title, "Zentrix CoolEdit Plugin Tovana:", 31) == 0) {
+            button = IDOK;
+            ++user->messageBoxes_;
+        }
+        if (button != 0) {
+            user->handled_.push_back(window);
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
+        }
+        return TRUE;
+    }
+
+    const int button_;
+    const std::function<void(HWND)> act_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> messageBoxes_{0};
+    std::vector<HWND> handled_;
+    std::thread thread_;
+};
 
 const char kStoreParent[] = "Software\\Kestrum";
 const char kStoreName[] = "Zentrix CoolEdit Plugin Tovana";
@@ -390,6 +451,45 @@ double AsDouble(const Stored& stored) {
     return value;
 }
 
+// What a user does with the mouse, as window messages.
+HWND FindChildOfClass(HWND parent, const char* className) {
+    struct Search {
+        const char* name;
+        HWND found;
+    } search{className, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            char name[64] = {};
+            GetClassNameA(child, name, sizeof name);
+            if (lstrcmpiA(name, s->name) != 0) return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void ClickTab(HWND dialog, int index) {
+    HWND tab = FindChildOfClass(dialog, "SysTabControl32");
+    ASSERT_NE(tab, nullptr);
+    SendMessageA(tab, TCM_SETCURSEL, index, 0);
+    NMHDR header{tab, static_cast<UINT_PTR>(GetDlgCtrlID(tab)), static_cast<UINT>(TCN_SELCHANGE)};
+    SendMessageA(GetParent(tab), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+}
+
+void DragSlider(HWND dialog, int id, int position) {
+    HWND slider = GetDlgItem(dialog, id);
+    ASSERT_NE(slider, nullptr);
+    SendMessageA(slider, TBM_SETPOS, TRUE, position);
+    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position), reinterpret_cast<LPARAM>(slider));
+    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position), reinterpret_cast<LPARAM>(slider));
+    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
+}
+
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
 TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
     HKEY parent = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kStoreParent, 0, KEY_ALL_ACCESS, &parent) == ERROR_SUCCESS) {
@@ -399,7 +499,11 @@ TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
     const auto setup = ByOrdinal<SetupFn>(4);
 
     // First opening: the tree is created with every value a REG_NONE double.
-    EXPECT_EQ(setup(0, 0, 0), 0) << "only OK returns 1";
+    {
+        User user(IDCANCEL);
+        EXPECT_EQ(setup(0, 0, 0), 0) << "Cancel returns 0";
+        EXPECT_EQ(user.messageBoxes(), 0);
+    }
     ASSERT_TRUE(StoreExists());
     const Stored active = ReadStored("Init", "Last Active Effect");
     EXPECT_EQ(active.type, REG_NONE);
@@ -427,9 +531,24 @@ TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
         if (key != nullptr) RegCloseKey(key);
     }
 
-    // A later opening reads the tree and stores it again unchanged.
+    // A later opening reads the tree; the user goes to the Deepenator page,
+    // drags the Wet slider, unlinks or links the mix and presses OK.
     const Stored squelch = ReadStored("Init\\Last Alienator Settings", "Squelch");
-    EXPECT_EQ(setup(0, 0, 0), 0);
+    const double linked = AsDouble(ReadStored("Init\\Last Deepenator Settings", "Mix Linked"));
+    {
+        User user(IDOK, [](HWND dialog) {
+            ClickTab(dialog, 2);
+            DragSlider(dialog, 1003, 37);
+            Click(dialog, 1008);
+        });
+        EXPECT_EQ(setup(0, 0, 0), 1) << "OK returns 1";
+    }
+    EXPECT_EQ(AsDouble(ReadStored("Init", "Last Active Effect")), 2.0);
+    for (const char* key : {"Init\\Last Alienator Settings", "Init\\Last Communicator Settings",
+                            "Init\\Last Deepenator Settings", "Init\\Last Cylonator Settings"}) {
+        EXPECT_EQ(AsDouble(ReadStored(key, "Wet Mix")), 37.0) << key;
+        EXPECT_EQ(AsDouble(ReadStored(key, "Mix Linked")), linked == 0.0 ? 1.0 : 0.0) << key;
+    }
     EXPECT_EQ(ReadStored("Init\\Last Alienator Settings", "Squelch").bytes, squelch.bytes);
 
     // A missing value: the whole tree goes, and the next opening rebuilds it.
@@ -439,9 +558,16 @@ TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
               ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueA(alienator, "Squelch"), ERROR_SUCCESS);
     RegCloseKey(alienator);
-    EXPECT_EQ(setup(0, 0, 0), 0);
+    {
+        User user(IDOK);
+        EXPECT_EQ(setup(0, 0, 0), 0) << "a damaged store ends the dialog";
+        EXPECT_EQ(user.messageBoxes(), 1) << "the user is told";
+    }
     EXPECT_FALSE(StoreExists()) << "the damaged tree was not deleted";
-    EXPECT_EQ(setup(0, 0, 0), 0);
+    {
+        User user(IDCANCEL);
+        EXPECT_EQ(setup(0, 0, 0), 0);
+    }
     EXPECT_TRUE(StoreExists());
     EXPECT_EQ(ReadStored("Init\\Last Alienator Settings", "Squelch").bytes, squelch.bytes);
 }
