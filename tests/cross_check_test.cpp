@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -53,8 +54,8 @@ std::size_t FramesFor(int channels) { return channels == 1 ? 2 * 8000 + 1357 : 2
 
 // Voiced phrases separated by pauses: harmonics of a gliding fundamental
 // under a syllable envelope, some phrases loud enough to wrap when doubled.
-Samples MakeAudio(Source source, int channels, int rate, std::uint64_t seed) {
-    const std::size_t frames = FramesFor(channels);
+Samples MakeAudio(Source source, int channels, int rate, std::uint64_t seed, std::size_t frames = 0) {
+    if (frames == 0) frames = FramesFor(channels);
     const int width = channels == 1 ? 1 : 2;
     Samples out(frames * width, 0);
     Dice dice(seed);
@@ -87,11 +88,20 @@ Samples MakeAudio(Source source, int channels, int rate, std::uint64_t seed) {
     return out;
 }
 
+// Random settings per effect; TOVANA_XCHK_ROUNDS multiplies them for a
+// longer soak outside CI.
+int RandomCount() {
+    const char* text = std::getenv("TOVANA_XCHK_ROUNDS");
+    const int rounds = text ? std::atoi(text) : 1;
+    return 24 * (rounds > 0 ? rounds : 1);
+}
+
 struct Case {
     int channels;
     int rate;
     Source source;
     std::uint32_t seed;
+    std::size_t frames = 0;  // 0: two blocks and an odd remainder
 };
 
 std::string Describe(const std::string& what, const Case& c) {
@@ -146,6 +156,39 @@ Block RandomBlock(EffectKind kind, Dice& dice) {
     return block;
 }
 
+// Values a stored record or a preset may carry but the sliders never give:
+// fractions, flags other than 0 and 1, numbers beyond the slider ranges.
+template <class Block>
+Block OddBlock(EffectKind kind, Dice& dice) {
+    Block block = RandomBlock<Block>(kind, dice);
+    const EffectTable& table = TableOf(kind);
+    static const double kFlags[] = {0.5, -1.0, 2.0, 0.25, 1.0};
+    for (std::size_t i = 0; i < table.settingCount; ++i) {
+        const SettingInfo& row = table.settings[i];
+        double& value = BlockValue(&block, row);
+        if (row.kind == SettingKind::Flag && dice.Int(0, 1)) value = kFlags[dice.Int(0, 4)];
+        if (row.kind == SettingKind::Percent) value = dice.Int(0, 1500) / 10.0;
+        if (row.kind == SettingKind::WholeNumber) {
+            const double span = row.maximum - row.minimum;
+            const int pick = dice.Int(0, 3);
+            if (pick == 1) value += dice.Unit();
+            if (pick == 2) value = std::max(row.minimum - dice.Unit() * span * 0.1, std::min(row.minimum, 0.0));
+            if (pick == 3) value = row.maximum + dice.Unit() * span * 0.5;
+        }
+    }
+    return block;
+}
+
+// Short and block-sized selections, a channel count other than 1 or 2 and
+// the odd values above.
+Case NthOddCase(int i) {
+    static const std::size_t kFrames[] = {1, 7, 4000, 8000, 8001, 12345};
+    static const int kChannels[] = {1, 2, 3};
+    static const int kRates[] = {8000, 44100, 11025, 48000, 7000, 22050};
+    return Case{kChannels[i % 3], kRates[i % 6], i % 5 == 4 ? Source::Noise : Source::Voice,
+                3000u + static_cast<std::uint32_t>(i), kFrames[(i / 3) % 6]};
+}
+
 template <class Block>
 std::vector<std::pair<std::string, Block>> PresetBlocks(EffectKind kind) {
     std::vector<std::pair<std::string, Block>> out;
@@ -167,7 +210,7 @@ EffectSettings WithMix(double wet, double dry) {
 // ---- Alienator ----
 
 void CheckAlienator(const std::string& label, const Case& c, const AlienatorSettings& block) {
-    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed, c.frames);
     EffectSettings settings = WithMix(block.wetMix, block.dryMix);
     settings.activeEffect = 0;
     settings.alienator = block;
@@ -176,12 +219,19 @@ void CheckAlienator(const std::string& label, const Case& c, const AlienatorSett
     Compare(label, c, audio, settings, dsp::RunAlienator, expected);
 }
 
+TEST(CrossCheck, AlienatorOddValuesAndLengths) {
+    Dice dice(49);
+    for (int k = 0; k < RandomCount() * 3 / 4; ++k)
+        CheckAlienator("Alienator odd " + std::to_string(k), NthOddCase(k),
+           OddBlock<AlienatorSettings>(EffectKind::Alienator, dice));
+}
+
 TEST(CrossCheck, AlienatorPresetsAndRandomSettings) {
     int i = 0;
     for (const auto& [name, block] : PresetBlocks<AlienatorSettings>(EffectKind::Alienator))
         for (int k = 0; k < 4; ++k, ++i) CheckAlienator("Alienator " + name, NthCase(i, 1), block);
     Dice dice(11);
-    for (int k = 0; k < 24; ++k, ++i) {
+    for (int k = 0; k < RandomCount(); ++k, ++i) {
         AlienatorSettings block = RandomBlock<AlienatorSettings>(EffectKind::Alienator, dice);
         // Squelch high on the slider leaves most samples untouched; keep
         // most cases modulating.
@@ -214,7 +264,7 @@ TEST(CrossCheck, AlienatorHoppingEdges) {
 // ---- Communicator ----
 
 void CheckCommunicator(const std::string& label, const Case& c, const CommunicatorSettings& block) {
-    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed, c.frames);
     EffectSettings settings = WithMix(block.wetMix, block.dryMix);
     settings.activeEffect = 1;
     settings.communicator = block;
@@ -223,12 +273,19 @@ void CheckCommunicator(const std::string& label, const Case& c, const Communicat
     Compare(label, c, audio, settings, dsp::RunCommunicator, expected);
 }
 
+TEST(CrossCheck, CommunicatorOddValuesAndLengths) {
+    Dice dice(52);
+    for (int k = 0; k < RandomCount() * 3 / 4; ++k)
+        CheckCommunicator("Communicator odd " + std::to_string(k), NthOddCase(k),
+           OddBlock<CommunicatorSettings>(EffectKind::Communicator, dice));
+}
+
 TEST(CrossCheck, CommunicatorPresetsAndRandomSettings) {
     int i = 0;
     for (const auto& [name, block] : PresetBlocks<CommunicatorSettings>(EffectKind::Communicator))
         for (int k = 0; k < 4; ++k, ++i) CheckCommunicator("Communicator " + name, NthCase(i, 2), block);
     Dice dice(12);
-    for (int k = 0; k < 24; ++k, ++i) {
+    for (int k = 0; k < RandomCount(); ++k, ++i) {
         CommunicatorSettings block = RandomBlock<CommunicatorSettings>(EffectKind::Communicator, dice);
         // Frequent re-banding and bursts in most cases: sensitivity low
         // enough to arm, squelch above silence.
@@ -245,7 +302,7 @@ TEST(CrossCheck, CommunicatorPresetsAndRandomSettings) {
 // ---- Deepenator ----
 
 void CheckDeepenator(const std::string& label, const Case& c, const DeepenatorSettings& block) {
-    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed, c.frames);
     EffectSettings settings = WithMix(block.wetMix, block.dryMix);
     settings.activeEffect = 2;
     settings.deepenator = block;
@@ -257,12 +314,19 @@ void CheckDeepenator(const std::string& label, const Case& c, const DeepenatorSe
     dsp::testing::ResetPitchShifters();
 }
 
+TEST(CrossCheck, DeepenatorOddValuesAndLengths) {
+    Dice dice(50);
+    for (int k = 0; k < RandomCount() * 3 / 4; ++k)
+        CheckDeepenator("Deepenator odd " + std::to_string(k), NthOddCase(k),
+           OddBlock<DeepenatorSettings>(EffectKind::Deepenator, dice));
+}
+
 TEST(CrossCheck, DeepenatorPresetsAndRandomSettings) {
     int i = 0;
     for (const auto& [name, block] : PresetBlocks<DeepenatorSettings>(EffectKind::Deepenator))
         for (int k = 0; k < 4; ++k, ++i) CheckDeepenator("Deepenator " + name, NthCase(i, 4), block);
     Dice dice(13);
-    for (int k = 0; k < 24; ++k, ++i) {
+    for (int k = 0; k < RandomCount(); ++k, ++i) {
         DeepenatorSettings block = RandomBlock<DeepenatorSettings>(EffectKind::Deepenator, dice);
         if (k % 4 == 3) block.pitchScaleRight = 18;  // a factor beyond 2, only clamped by jitter
         CheckDeepenator("Deepenator random " + std::to_string(k), NthCase(i, 6), block);
@@ -277,7 +341,7 @@ TEST(CrossCheck, DeepenatorShiftersAcrossRuns) {
     for (int k = 0; k < 4; ++k) {
         const DeepenatorSettings block = RandomBlock<DeepenatorSettings>(EffectKind::Deepenator, dice);
         const Case c{k == 2 ? 2 : 1, 22050, Source::Voice, 500u + static_cast<std::uint32_t>(k)};
-        const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+        const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed, c.frames);
         EffectSettings settings = WithMix(block.wetMix, block.dryMix);
         settings.deepenator = block;
         const Samples expected = plainref::Deepenator(audio, c.channels, c.rate, block,
@@ -290,7 +354,7 @@ TEST(CrossCheck, DeepenatorShiftersAcrossRuns) {
 // ---- Cylonator ----
 
 void CheckCylonator(const std::string& label, const Case& c, const CylonatorSettings& block) {
-    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed);
+    const Samples audio = MakeAudio(c.source, c.channels, c.rate, c.seed, c.frames);
     EffectSettings settings = WithMix(block.wetMix, block.dryMix);
     settings.activeEffect = 3;
     settings.cylonator = block;
@@ -299,12 +363,19 @@ void CheckCylonator(const std::string& label, const Case& c, const CylonatorSett
     Compare(label, c, audio, settings, dsp::RunCylonator, expected);
 }
 
+TEST(CrossCheck, CylonatorOddValuesAndLengths) {
+    Dice dice(49);
+    for (int k = 0; k < RandomCount() * 3 / 4; ++k)
+        CheckCylonator("Cylonator odd " + std::to_string(k), NthOddCase(k),
+           OddBlock<CylonatorSettings>(EffectKind::Cylonator, dice));
+}
+
 TEST(CrossCheck, CylonatorPresetsAndRandomSettings) {
     int i = 0;
     for (const auto& [name, block] : PresetBlocks<CylonatorSettings>(EffectKind::Cylonator))
         for (int k = 0; k < 4; ++k, ++i) CheckCylonator("Cylonator " + name, NthCase(i, 7), block);
     Dice dice(15);
-    for (int k = 0; k < 24; ++k, ++i) {
+    for (int k = 0; k < RandomCount(); ++k, ++i) {
         const CylonatorSettings block = RandomBlock<CylonatorSettings>(EffectKind::Cylonator, dice);
         CheckCylonator("Cylonator random " + std::to_string(k), NthCase(i, 8), block);
     }
