@@ -26,11 +26,16 @@ std::string PageCaption(const CPropertyPage* page, unsigned captionId) {
     return dialogTemplate != nullptr && dialogTemplate->caption != nullptr ? dialogTemplate->caption : "";
 }
 
-// A tab click activates its page; refusing pages keep the old tab.
+// A tab click activates its page; refusing pages keep the old tab. When
+// the sheet's window goes (with its dialog), the object lets go of it.
 LRESULT CALLBACK SheetProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* sheet = reinterpret_cast<CPropertySheet*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY && sheet != nullptr) {
+        FrameworkAccess::Detach(sheet);
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    }
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        auto* sheet = reinterpret_cast<CPropertySheet*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         if (sheet != nullptr && header->idFrom == kTabControlId && header->code == TCN_SELCHANGE) {
             const int wanted = TabCtrl_GetCurSel(header->hwndFrom);
             if (!sheet->SetActivePage(wanted)) TabCtrl_SetCurSel(header->hwndFrom, sheet->GetActiveIndex());

@@ -20,6 +20,7 @@ struct FrameworkAccess {
     static bool CreateChild(CDialog* dialog, CWnd* parent) { return dialog->CreateChild(parent); }
     static void SetSheet(CPropertyPage* page, CPropertySheet* sheet) { page->sheet_ = sheet; }
     static unsigned CaptionId(const CPropertyPage* page) { return page->captionId_; }
+    static void Detach(CPropertySheet* sheet) { sheet->handle_ = nullptr; }
 };
 
 namespace platform::win32 {
