@@ -352,22 +352,36 @@ TEST_F(PluginHostTest, StereoSelectionCancelAndMissingCallbacks) {
 
 // ---- XfmSetup and the registry store ------------------------------------------
 //
-// A user stand-in on a second thread: it waits for the plug-in's dialog by
-// its title and presses one of its buttons, and it confirms every message
-// box the plug-in shows meanwhile.
+// A user stand-in on a second thread: it takes its steps in order, each on
+// the window with the step's title once that window accepts input (an
+// owner is disabled while a dialog it opened runs), and it confirms every
+// message box the plug-in shows meanwhile.
 
 const char kDialogTitle[] = "Zentrix CoolEdit Plugin Tovana by Kestrum";
 
+struct Step {
+    std::string title;
+    std::function<void(HWND)> act;
+};
+
+// A button press that returns at once, so that a dialog the button opens
+// does not hold up the user.
+std::function<void(HWND)> Press(int button) {
+    return [button](HWND dialog) {
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+    };
+}
+
 class User {
 public:
-    // `act` runs on the dialog before the button is pressed.
-    explicit User(int button, std::function<void(HWND)> act = nullptr)
-        : button_(button), act_(std::move(act)), thread_([this] { Run(); }) {}
+    explicit User(std::vector<Step> steps) : steps_(std::move(steps)), thread_([this] { Run(); }) {}
     ~User() {
         stop_ = true;
         thread_.join();
     }
     int messageBoxes() const { return messageBoxes_; }
+    bool finished() const { return next_ == steps_.size(); }
 
 private:
     void Run() {
@@ -380,33 +394,32 @@ private:
         auto* user = reinterpret_cast<User*>(self);
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
-        for (HWND done : user->handled_) {
-            if (done == window) return TRUE;
-        }
+        if (process != GetCurrentProcessId() || !IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
         char title[256] = {};
         GetWindowTextA(window, title, sizeof title);
-        int button = 0;
-        if (std::strcmp(title, kDialogTitle) == 0) {
-            button = user->button_;
-            if (user->act_) user->act_(window);
-        } else if (std::strncmp(title, "Zentrix CoolEdit Plugin Tovana:", 31) == 0) {
-            button = IDOK;
+        if (std::strncmp(title, "Zentrix CoolEdit Plugin Tovana:", 31) == 0) {
+            for (HWND done : user->boxes_) {
+                if (done == window) return TRUE;
+            }
+            user->boxes_.push_back(window);
             ++user->messageBoxes_;
+            Press(IDOK)(window);
+            return TRUE;
         }
-        if (button != 0) {
-            user->handled_.push_back(window);
-            PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
+        if (user->next_ < user->steps_.size() && user->steps_[user->next_].title == title) {
+            user->steps_[user->next_].act(window);
+            ++user->next_;
+            Sleep(50);
+            return FALSE;
         }
         return TRUE;
     }
 
-    const int button_;
-    const std::function<void(HWND)> act_;
+    std::vector<Step> steps_;
+    std::atomic<std::size_t> next_{0};
     std::atomic<bool> stop_{false};
     std::atomic<int> messageBoxes_{0};
-    std::vector<HWND> handled_;
+    std::vector<HWND> boxes_;
     std::thread thread_;
 };
 
@@ -500,7 +513,7 @@ TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
 
     // First opening: the tree is created with every value a REG_NONE double.
     {
-        User user(IDCANCEL);
+        User user({{kDialogTitle, Press(IDCANCEL)}});
         EXPECT_EQ(setup(0, 0, 0), 0) << "Cancel returns 0";
         EXPECT_EQ(user.messageBoxes(), 0);
     }
@@ -536,11 +549,12 @@ TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
     const Stored squelch = ReadStored("Init\\Last Alienator Settings", "Squelch");
     const double linked = AsDouble(ReadStored("Init\\Last Deepenator Settings", "Mix Linked"));
     {
-        User user(IDOK, [](HWND dialog) {
-            ClickTab(dialog, 2);
-            DragSlider(dialog, 1003, 37);
-            Click(dialog, 1008);
-        });
+        User user({{kDialogTitle, [](HWND dialog) {
+                        ClickTab(dialog, 2);
+                        DragSlider(dialog, 1003, 37);
+                        Click(dialog, 1008);
+                        Press(IDOK)(dialog);
+                    }}});
         EXPECT_EQ(setup(0, 0, 0), 1) << "OK returns 1";
     }
     EXPECT_EQ(AsDouble(ReadStored("Init", "Last Active Effect")), 2.0);
@@ -559,17 +573,55 @@ TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
     EXPECT_EQ(RegDeleteValueA(alienator, "Squelch"), ERROR_SUCCESS);
     RegCloseKey(alienator);
     {
-        User user(IDOK);
+        User user({});
         EXPECT_EQ(setup(0, 0, 0), 0) << "a damaged store ends the dialog";
         EXPECT_EQ(user.messageBoxes(), 1) << "the user is told";
     }
     EXPECT_FALSE(StoreExists()) << "the damaged tree was not deleted";
     {
-        User user(IDCANCEL);
+        User user({{kDialogTitle, Press(IDCANCEL)}});
         EXPECT_EQ(setup(0, 0, 0), 0);
     }
     EXPECT_TRUE(StoreExists());
     EXPECT_EQ(ReadStored("Init\\Last Alienator Settings", "Squelch").bytes, squelch.bytes);
+}
+
+// Save Preset opens the name dialog over the plug-in dialog; the preset is
+// stored at once and listed at the next opening.
+TEST_F(PluginHostTest, SavePresetThroughTheNameDialog) {
+    const auto setup = ByOrdinal<SetupFn>(4);
+    {
+        User user({{kDialogTitle,
+                    [](HWND dialog) {
+                        ClickTab(dialog, 1);
+                        Press(1012)(dialog);  // Save Preset
+                    }},
+                   {"Preset Name",
+                    [](HWND name) {
+                        SetDlgItemTextA(name, 110, "Walkie Talkie");
+                        Press(IDOK)(name);
+                    }},
+                   {kDialogTitle, Press(IDCANCEL)}});
+        EXPECT_EQ(setup(0, 0, 0), 0);
+        EXPECT_TRUE(user.finished());
+    }
+    const Stored aliasing = ReadStored("Communicator Presets\\Walkie Talkie", "Aliasing");
+    EXPECT_EQ(aliasing.type, REG_NONE);
+    EXPECT_EQ(aliasing.bytes.size(), 8u);
+    EXPECT_EQ(ReadStored("Communicator Presets\\Walkie Talkie", "Preset Selection").type, -1)
+        << "a preset keeps no list selection";
+
+    std::atomic<bool> listed{false};
+    {
+        User user({{kDialogTitle, [&listed](HWND dialog) {
+                        ClickTab(dialog, 1);
+                        listed = SendDlgItemMessageA(dialog, 1015, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                     reinterpret_cast<LPARAM>("Walkie Talkie")) != LB_ERR;
+                        Press(IDCANCEL)(dialog);
+                    }}});
+        EXPECT_EQ(setup(0, 0, 0), 0);
+    }
+    EXPECT_TRUE(listed) << "the stored preset is not in the Communicator's list";
 }
 
 }  // namespace
