@@ -19,6 +19,7 @@ int PresetsCommand(const Context& context, const Args& args);
 int SettingsCommand(const Context& context, const Args& args);
 int InfoCommand(const Context& context, const Args& args);
 int DemoCommand(const Context& context, const Args& args);
+int SetupCommand(const Context& context, const Args& args);
 
 // Prints "tovana: <message>" on standard error and returns `status`.
 int Complain(int status, const std::string& message);

@@ -22,6 +22,7 @@ const char kUsage[] =
     "  settings  show the stored settings\n"
     "  info      show what the plug-in reports to the editor\n"
     "  demo      run the bundled voice sample through every built-in preset\n"
+    "  setup     open the plug-in's dialog in a window (needs a display)\n"
     "\n"
     "Options:\n"
     "  --plugin PATH  load this ZentrixTvn.xfm instead of the one beside tovana\n"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     if (command == "settings") return tovana::SettingsCommand(context, args);
     if (command == "info") return tovana::InfoCommand(context, args);
     if (command == "demo") return tovana::DemoCommand(context, args);
+    if (command == "setup") return tovana::SetupCommand(context, args);
     if (command == "help") {
         std::fputs(kUsage, stdout);
         return 0;
