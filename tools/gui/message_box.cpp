@@ -87,14 +87,15 @@ int WindowRenderer::AnswerMessageBox(const platform::MessageBoxInfo& box) {
         auto* button = new PushButton(left, height - kMargin - kButtonHeight, kButtonWidth, kButtonHeight);
         button->copy_label(choice.text);
         button->labelsize(fontSize_);
+        // The button's own data is its answer; the box's state hangs on
+        // the window.
         button->callback(
-            [](Fl_Widget* widget, void* data) {
-                auto* s = static_cast<BoxState*>(data);
-                s->answer = static_cast<int>(widget->argument());
+            [](Fl_Widget* widget, long answer) {
+                auto* s = static_cast<BoxState*>(widget->window()->user_data());
+                s->answer = static_cast<int>(answer);
                 s->window->hide();
             },
-            &state);
-        button->argument(choice.id);
+            static_cast<long>(choice.id));
         if (choice.id == defaultId) {
             button->isDefault = true;
             button->shortcut(FL_Enter);

@@ -118,19 +118,18 @@ std::optional<Key> KeyOf(int key, bool shift) {
     }
 }
 
-// The largest size of the sans-serif font whose average character (as
-// Windows measures it over the 52 letters) fits the layout's cell.
+// The largest size of the sans-serif font whose letters are on average no
+// wider and whose lines are no higher than the cell the layout was made
+// for, so that the texts fit their controls. The cell it reports is
+// measured as Windows measures a dialog font: the 52 letters' width over
+// 26, plus one, halved.
 void ChooseFont(int* size, int* width, int* height) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
     *size = 8;
     for (int candidate = 8; candidate <= 16; ++candidate) {
         fl_font(FL_HELVETICA, candidate);
-        const int cx = (static_cast<int>(fl_width(kLetters)) / 26 + 1) / 2;
-        const int cy = fl_height();
-        if (cx > kCellWidth || cy > kCellHeight) break;
+        if (fl_width(kLetters) > 52.0 * kCellWidth || fl_height() > kCellHeight) break;
         *size = candidate;
-        *width = cx;
-        *height = cy;
     }
     fl_font(FL_HELVETICA, *size);
     *width = (static_cast<int>(fl_width(kLetters)) / 26 + 1) / 2;
