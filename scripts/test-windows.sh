@@ -65,18 +65,21 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d"   # no Mono or Gecko installer prompts
 wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
 
+wine32_loader=/usr/lib/wine/wine
+arch_of() { [[ $1 == "$wine32_loader" ]] && echo win32 || echo win64; }
+
 # Runs a Windows program under Wine on a virtual display of its own (the
 # plug-in's dialog needs one): run_wine WINE PREFIX DIR PROGRAM ARGS...
 run_wine() {
     local wine=$1 prefix=$2 dir=$3
     shift 3
-    (cd "$dir" && WINEPREFIX="$prefix" xvfb-run -a timeout 600 "$wine" "$@")
+    (cd "$dir" && WINEARCH=$(arch_of "$wine") WINEPREFIX="$prefix" xvfb-run -a timeout 600 "$wine" "$@")
 }
 
 fresh_prefix() {
     local wine=$1 prefix=$2
     rm -rf "$prefix"
-    WINEPREFIX="$prefix" timeout 300 "$wine" wineboot -i >/dev/null 2>&1
+    WINEARCH=$(arch_of "$wine") WINEPREFIX="$prefix" timeout 300 "$wine" wineboot -i >/dev/null 2>&1
     WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null || true
 }
 
@@ -107,7 +110,6 @@ run_tests() {
 }
 
 # --- The 32-bit plug-in -----------------------------------------------------
-wine32_loader=/usr/lib/wine/wine
 if $can_run_32bit && ! timeout 60 "$wine32_loader" --version >/dev/null 2>&1; then
     fail "32-bit Wine does not start"
     can_run_32bit=false
@@ -153,16 +155,17 @@ fi
 step "Same audio, settings and seed through the Linux and the Windows build"
 # The Linux build of scripts/test.sh, configured here if it is not yet.
 reference=${TOVANA_LINUX_BUILD:-build}
-if { [[ -f $reference/CMakeCache.txt ]] ||
-     cmake -S . -B $reference -DCMAKE_BUILD_TYPE=RelWithDebInfo >build-winref.configure.log 2>&1; } &&
-   cmake --build $reference -j"$jobs" --target render_presets >build-winref.build.log 2>&1; then
+[[ $reference == /* ]] || reference="$root/$reference"
+if { [[ -f "$reference/CMakeCache.txt" ]] ||
+     cmake -S . -B "$reference" -DCMAKE_BUILD_TYPE=RelWithDebInfo >build-winref.configure.log 2>&1; } &&
+   cmake --build "$reference" -j"$jobs" --target render_presets >build-winref.build.log 2>&1; then
     rm -rf build-win64/linux-out && mkdir -p build-win64/linux-out
-    (cd build-win64/linux-out && "$root/$reference/bin/render_presets" render >/dev/null) || fail "Linux render"
+    (cd build-win64/linux-out && "$reference/bin/render_presets" render >/dev/null) || fail "Linux render"
     compare() {  # compare WINE BUILD LABEL
         local out="$2/render-out"
         rm -rf "$out" && mkdir -p "$out"
         if run_wine "$1" "$root/$2/wineprefix" "$out" "$root/$2/bin/render_presets.exe" render >/dev/null 2>&1 &&
-           $reference/bin/render_presets compare build-win64/linux-out "$out"; then
+           "$reference/bin/render_presets" compare build-win64/linux-out "$out"; then
             ok "$3 Windows build gives the Linux build's samples"
         else
             fail "$3 Windows build differs from the Linux build"
