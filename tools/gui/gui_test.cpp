@@ -43,32 +43,39 @@ bool DisplayAnswers() {
     return display != nullptr;
 }
 
-// Starts Xvfb on a free display number, which it reports through a pipe.
+// Starts Xvfb on a display number nobody uses. (Low numbers are avoided:
+// a server of another session may hold one without a lock file here.)
 std::string StartXvfb() {
-    int fds[2];
-    if (pipe(fds) != 0) return "no pipe";
-    g_xvfb = fork();
-    if (g_xvfb == 0) {
-        close(fds[0]);
-        dup2(fds[1], 3);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset", nullptr);
-        _exit(127);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int number = 100 + (getpid() * 7 + attempt * 37) % 800;
+        if (access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0) continue;
+        const std::string display = ":" + std::to_string(number);
+        g_xvfb = fork();
+        if (g_xvfb == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
+                   nullptr);
+            _exit(127);
+        }
+        if (g_xvfb < 0) break;
+        setenv("DISPLAY", display.c_str(), 1);
+        for (int wait = 0; wait < 100; ++wait) {
+            if (DisplayAnswers()) return "";
+            if (waitpid(g_xvfb, nullptr, WNOHANG) == g_xvfb) {
+                g_xvfb = 0;
+                break;  // it could not take the number (or is not installed)
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (g_xvfb > 0) {
+            kill(g_xvfb, SIGTERM);
+            waitpid(g_xvfb, nullptr, 0);
+            g_xvfb = 0;
+        }
     }
-    close(fds[1]);
-    char number[16] = {};
-    const ssize_t got = read(fds[0], number, sizeof number - 1);
-    close(fds[0]);
-    if (got <= 0) {
-        g_xvfb = 0;
-        return "Xvfb could not be started (apt install xvfb)";
-    }
-    std::string display = ":" + std::string(number, number + got);
-    while (!display.empty() && (display.back() == '\n')) display.pop_back();
-    setenv("DISPLAY", display.c_str(), 1);
-    return DisplayAnswers() ? "" : "Xvfb started but " + display + " does not answer";
+    return "Xvfb could not be started (apt install xvfb)";
 }
 
 ztgui::WindowRenderer* g_renderer = nullptr;
