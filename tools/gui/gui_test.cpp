@@ -348,3 +348,40 @@ TEST_F(GuiTest, PresetNameDialogAndMessageBoxTakeRealInput) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string output;
+};
+
+Outcome RunTovana(const std::string& environment, const std::string& arguments) {
+    Outcome outcome;
+    const std::string command = environment + " '" + TOVANA_EXE + "' " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return outcome;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) outcome.output += buffer;
+    const int status = pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+// Without a display, setup says so and fails with 2 before touching the
+// store; the commands that need no window keep working.
+TEST(SetupWithoutDisplay, SaysSoAndExitsTwo) {
+    const std::string store = "TOVANA_REGISTRY=/nonexistent-tovana-store/registry.reg";
+    Outcome unset = RunTovana("env -u DISPLAY " + store, "setup");
+    EXPECT_EQ(unset.status, 2) << unset.output;
+    EXPECT_NE(unset.output.find("DISPLAY is not set"), std::string::npos) << unset.output;
+
+    Outcome unusable = RunTovana("env DISPLAY=:7919 " + store, "setup");
+    EXPECT_EQ(unusable.status, 2) << unusable.output;
+    EXPECT_NE(unusable.output.find("cannot open display \":7919\""), std::string::npos) << unusable.output;
+
+    Outcome info = RunTovana("env -u DISPLAY " + store, "info");
+    EXPECT_EQ(info.status, 0) << info.output;
+}
+
+}  // namespace

@@ -444,7 +444,7 @@ Fl_Widget* WindowRenderer::Create(WindowHandle handle, WindowHandle dialog) {
             }
             break;
         case WindowKind::Static: {
-            auto* box = new Fl_Box(x, y, w, h);
+            auto* box = new StaticText(x, y, w, h);
             const unsigned type = control->style & SS_TYPEMASK;
             if (type == SS_BLACKFRAME) {
                 box->box(FL_BORDER_FRAME);

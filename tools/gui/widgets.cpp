@@ -48,6 +48,11 @@ void GroupFrame::draw() {
     fl_draw(text, x() + 8, y() + textHeight - fl_descent());
 }
 
+void StaticText::draw() {
+    draw_box();
+    draw_label(x(), y(), w(), h(), align());
+}
+
 void ReadOnlyEdit::draw() {
     draw_box(FL_DOWN_BOX, FL_BACKGROUND_COLOR);
     fl_font(labelfont(), labelsize());

@@ -52,6 +52,16 @@ protected:
     void draw() override;
 };
 
+// A static text: drawn from the control's very edge, as Windows does
+// (FLTK's boxes keep a few pixels clear on the side they align to).
+class StaticText : public Fl_Box {
+public:
+    StaticText(int x, int y, int w, int h) : Fl_Box(x, y, w, h) {}
+
+protected:
+    void draw() override;
+};
+
 // A read-only edit: sunken, grey, the text placed as the edit's style says.
 class ReadOnlyEdit : public Fl_Widget {
 public:
