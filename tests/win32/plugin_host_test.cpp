@@ -624,4 +624,37 @@ TEST_F(PluginHostTest, SavePresetThroughTheNameDialog) {
     EXPECT_TRUE(listed) << "the stored preset is not in the Communicator's list";
 }
 
+// The Tab key walks from the dialog's controls into the active page's and
+// back out: the sheet and its pages are control parents.
+TEST_F(PluginHostTest, TabKeyReachesThePageControls) {
+    const auto setup = ByOrdinal<SetupFn>(4);
+    std::atomic<bool> reachedPage{false};
+    std::atomic<bool> leftPage{false};
+    {
+        User user({{kDialogTitle, [&](HWND dialog) {
+                        const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+                        HWND sheet = GetParent(FindChildOfClass(dialog, "SysTabControl32"));
+                        bool inPage = false;
+                        for (int press = 0; press < 60 && !(reachedPage && leftPage); ++press) {
+                            PostMessageA(dialog, WM_KEYDOWN, VK_TAB, 0);
+                            PostMessageA(dialog, WM_KEYUP, VK_TAB, 0xC0000001);
+                            Sleep(30);
+                            GUITHREADINFO info{};
+                            info.cbSize = sizeof info;
+                            if (!GetGUIThreadInfo(thread, &info) || info.hwndFocus == nullptr) continue;
+                            // A page is a dialog window inside the sheet.
+                            HWND parent = GetParent(info.hwndFocus);
+                            const bool nowInPage = parent != nullptr && GetParent(parent) == sheet && parent != sheet;
+                            if (nowInPage) reachedPage = true;
+                            if (inPage && !nowInPage) leftPage = true;
+                            inPage = nowInPage;
+                        }
+                        Press(IDCANCEL)(dialog);
+                    }}});
+        EXPECT_EQ(setup(0, 0, 0), 0);
+    }
+    EXPECT_TRUE(reachedPage) << "Tab never reached a control of the page";
+    EXPECT_TRUE(leftPage) << "Tab never left the page again";
+}
+
 }  // namespace
