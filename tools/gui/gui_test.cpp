@@ -238,6 +238,11 @@ TEST_F(GuiTest, ControlsStandWhereTheTemplatesPutThem) {
             Rect carrier = WidgetRect(dialog, 1055, Scope::Page);
             ExpectRect(carrier, Offset(Pixels(53, 17, 80, 10), frame.left + 3, frame.top + 24), "Carrier slider");
 
+            // Greyed where the model has the control disabled: the hopping
+            // controls while hopping is off.
+            EXPECT_FALSE(g_renderer->WidgetOf(platform::FindControl(dialog, 1059, Scope::Page))->active());
+            EXPECT_TRUE(g_renderer->WidgetOf(platform::FindControl(dialog, 1055, Scope::Page))->active());
+
             Shot shot;
             ASSERT_TRUE(g_renderer->Capture(dialog, &shot.rgb, &shot.width, &shot.height));
             ASSERT_EQ(shot.width, window.Width());
@@ -297,6 +302,24 @@ TEST_F(GuiTest, SliderMovedByMouseAndKeyChangesItsEditAndOkStores) {
     });
     EXPECT_EQ(result, platform::kIdOk);
     EXPECT_EQ(Stored(Root() + "\\Init\\Last Alienator Settings", "Wet Mix"), clicked + 1.0);
+}
+
+// Tab walks the controls and the shown focus follows; Escape cancels.
+TEST_F(GuiTest, TabMovesTheShownFocusAndEscapeCancels) {
+    WindowHandle first = nullptr;
+    const int result = RunDialog([&](int step, WindowHandle dialog) {
+        const WindowHandle focus = platform::portable::FocusedWindow();
+        ASSERT_NE(g_renderer->WidgetOf(focus), nullptr) << "step " << step;
+        EXPECT_EQ(Fl::focus(), g_renderer->WidgetOf(focus)) << "step " << step;
+        if (step == 0) {
+            first = focus;
+            Xdo("windowfocus --sync " + Xid(dialog) + " key Tab");
+        } else if (step == 1) {
+            EXPECT_NE(focus, first);
+            Xdo("key Escape");
+        }
+    });
+    EXPECT_EQ(result, platform::kIdCancel);
 }
 
 // Save Preset opens the name dialog over the plug-in dialog; typed text and
