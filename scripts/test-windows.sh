@@ -48,7 +48,7 @@ source scripts/packages.sh
 packages=("${TOVANA_BUILD_PACKAGES[@]}" python3
           g++-mingw-w64-i686-posix binutils-mingw-w64-i686
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          wine wine64 xvfb xauth)
+          wine wine64 fonts-wine xvfb xauth)
 if $can_run_32bit; then
     packages+=(wine32:i386)
     if [[ $(id -u) -eq 0 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
