@@ -465,22 +465,23 @@ double AsDouble(const Stored& stored) {
 }
 
 // What a user does with the mouse, as window messages.
+struct ClassSearch {
+    const char* name;
+    HWND found;
+};
+
+BOOL CALLBACK MatchClass(HWND child, LPARAM data) {
+    auto* search = reinterpret_cast<ClassSearch*>(data);
+    char name[64] = {};
+    GetClassNameA(child, name, sizeof name);
+    if (lstrcmpiA(name, search->name) != 0) return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
 HWND FindChildOfClass(HWND parent, const char* className) {
-    struct Search {
-        const char* name;
-        HWND found;
-    } search{className, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            char name[64] = {};
-            GetClassNameA(child, name, sizeof name);
-            if (lstrcmpiA(name, s->name) != 0) return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ClassSearch search{className, nullptr};
+    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
