@@ -114,11 +114,11 @@ if $can_run_32bit && ! timeout 60 "$wine32_loader" --version >/dev/null 2>&1; th
     fail "32-bit Wine does not start"
     can_run_32bit=false
 fi
-win32_targets=(ZentrixTvn record_abi_check)
-$can_run_32bit && win32_targets=(all)
+# Everything is built for 32-bit even where it cannot run: the tests'
+# own 32-bit code (their __stdcall callbacks) is checked by the compiler.
 step "Cross build, 32-bit (build-win32)"
-if build_windows build-win32 mingw-w64-i686.cmake "${win32_targets[@]}"; then
-    ok "32-bit build (plug-in and calling-convention checks)"
+if build_windows build-win32 mingw-w64-i686.cmake; then
+    ok "32-bit build (plug-in, tests and calling-convention checks)"
     step "Inspection of build-win32/bin/ZentrixTvn.xfm"
     if python3 tests/win32/inspect_plugin.py i686-w64-mingw32-objdump build-win32/bin/ZentrixTvn.xfm; then
         ok "exports, imports and resources"
