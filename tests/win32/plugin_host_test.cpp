@@ -658,4 +658,33 @@ TEST_F(PluginHostTest, TabKeyReachesThePageControls) {
     EXPECT_TRUE(leftPage) << "Tab never left the page again";
 }
 
+// OK makes the active page the effect that XfmDo runs; Cancel leaves the
+// effect as it was, whichever page was showing.
+TEST_F(PluginHostTest, OkChoosesTheEffectThatRuns) {
+    const auto setup = ByOrdinal<SetupFn>(4);
+    auto statusOfRun = [] {
+        Editor editor;
+        editor.audio.assign(2 * 1000, 100);
+        Record record(editor, 2);
+        EXPECT_EQ(ByOrdinal<RecordFn>(5)(record.bytes), 0);
+        return editor.calls.empty() ? std::string() : editor.calls[0].text;
+    };
+    {
+        User user({{kDialogTitle, [](HWND dialog) {
+                        ClickTab(dialog, 3);
+                        Press(IDOK)(dialog);
+                    }}});
+        EXPECT_EQ(setup(0, 0, 0), 1);
+    }
+    EXPECT_EQ(statusOfRun(), "Applying Cylonator...");
+    {
+        User user({{kDialogTitle, [](HWND dialog) {
+                        ClickTab(dialog, 1);
+                        Press(IDCANCEL)(dialog);
+                    }}});
+        EXPECT_EQ(setup(0, 0, 0), 0);
+    }
+    EXPECT_EQ(statusOfRun(), "Applying Cylonator...");
+}
+
 }  // namespace
