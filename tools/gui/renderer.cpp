@@ -93,7 +93,9 @@ void OnControl(Fl_Widget* widget, void*) {
 // sees them; only an editable edit keeps its own cursor keys and typing.
 int Dispatch(int event, Fl_Window* window) {
     if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && g_renderer != nullptr) {
-        if (auto* dialog = dynamic_cast<DialogWindow*>(window)) {
+        // While a message box is up, keys are its own.
+        auto* dialog = dynamic_cast<DialogWindow*>(window);
+        if (dialog != nullptr && (Fl::modal() == nullptr || Fl::modal() == window)) {
             if (g_renderer->HandleKey(dialog, Fl::event_key(), (Fl::event_state() & FL_SHIFT) != 0)) return 1;
         }
     }
@@ -170,7 +172,11 @@ std::unique_ptr<WindowRenderer> WindowRenderer::Open(std::string* error) {
     std::unique_ptr<WindowRenderer> renderer(new WindowRenderer());
     // FLTK keeps this connection: closing it and opening another could meet
     // a server that resets when its last client leaves.
-    fl_open_display(display);
+    if (fl_display != nullptr) {
+        XCloseDisplay(display);  // a renderer before this one opened it
+    } else {
+        fl_open_display(display);
+    }
     Fl::background(212, 208, 200);
     Fl::visible_focus(1);
     ChooseFont(&renderer->fontSize_, &renderer->charWidth_, &renderer->charHeight_);
