@@ -335,6 +335,7 @@ void WindowRenderer::SyncDialog(WindowHandle dialog) {
             const platform::Rect ownerRect = LookUp(model->owner)->rect;
             window->position(owner->second->x() + model->rect.left - ownerRect.left,
                              owner->second->y() + model->rect.top - ownerRect.top);
+            window->set_non_modal();  // stays above the dialog it was opened from
         } else {
             window->position((Fl::w() - width) / 2, (Fl::h() - height) / 2);
         }
