@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <cstring>
 #include <string>
@@ -384,10 +385,19 @@ public:
     bool finished() const { return next_ == steps_.size(); }
 
 private:
+    // A dialog that never shows up, or ignores the buttons, would keep
+    // XfmSetup waiting for ever: after a minute the test program ends.
     void Run() {
+        const ULONGLONG start = GetTickCount64();
         while (!stop_) {
             EnumWindows(&User::Visit, reinterpret_cast<LPARAM>(this));
             Sleep(20);
+            if (GetTickCount64() - start > 60000) {
+                std::fprintf(stderr, "the dialog is still open after a minute (step %u of %u)\n",
+                             static_cast<unsigned>(next_ + 1), static_cast<unsigned>(steps_.size()));
+                std::fflush(stderr);
+                ExitProcess(3);
+            }
         }
     }
     static BOOL CALLBACK Visit(HWND window, LPARAM self) {
