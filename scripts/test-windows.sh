@@ -89,9 +89,10 @@ build_windows() {
     shift 2
     local targets=()
     [[ $# -gt 0 ]] && targets=(--target "$@")
+    mkdir -p "$dir"
     cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DTOVANA_BUILD_TESTS=ON -DTOVANA_BUILD_BENCH=OFF >"$dir.configure.log" 2>&1 &&
-        cmake --build "$dir" -j"$jobs" "${targets[@]}" >"$dir.build.log" 2>&1
+          -DTOVANA_BUILD_TESTS=ON -DTOVANA_BUILD_BENCH=OFF >"$dir/configure.log" 2>&1 &&
+        cmake --build "$dir" -j"$jobs" "${targets[@]}" >"$dir/build.log" 2>&1
 }
 
 # The gtest programs of one build under Wine.
@@ -126,8 +127,8 @@ if build_windows build-win32 mingw-w64-i686.cmake; then
         fail "exports, imports and resources"
     fi
 else
-    fail "32-bit build (log: build-win32.build.log)"
-    tail -30 build-win32.build.log
+    fail "32-bit build (log: build-win32/build.log)"
+    tail -30 build-win32/build.log build-win32/configure.log
 fi
 
 if [[ -f build-win32/bin/ZentrixTvn.xfm ]]; then
@@ -147,8 +148,8 @@ if build_windows build-win64 mingw-w64-x86_64.cmake; then
     step "64-bit tests under Wine"
     run_tests "$wine64" build-win64 "64-bit"
 else
-    fail "64-bit build (log: build-win64.build.log)"
-    tail -30 build-win64.build.log
+    fail "64-bit build (log: build-win64/build.log)"
+    tail -30 build-win64/build.log build-win64/configure.log
 fi
 
 # --- Same bytes on Linux and Windows ------------------------------------------
@@ -156,9 +157,10 @@ step "Same audio, settings and seed through the Linux and the Windows build"
 # The Linux build of scripts/test.sh, configured here if it is not yet.
 reference=${TOVANA_LINUX_BUILD:-build}
 [[ $reference == /* ]] || reference="$root/$reference"
+mkdir -p build-win64
 if { [[ -f "$reference/CMakeCache.txt" ]] ||
-     cmake -S . -B "$reference" -DCMAKE_BUILD_TYPE=RelWithDebInfo >build-winref.configure.log 2>&1; } &&
-   cmake --build "$reference" -j"$jobs" --target render_presets >build-winref.build.log 2>&1; then
+     cmake -S . -B "$reference" -DCMAKE_BUILD_TYPE=RelWithDebInfo >build-win64/linux-reference.log 2>&1; } &&
+   cmake --build "$reference" -j"$jobs" --target render_presets >>build-win64/linux-reference.log 2>&1; then
     rm -rf build-win64/linux-out && mkdir -p build-win64/linux-out
     (cd build-win64/linux-out && "$reference/bin/render_presets" render >/dev/null) || fail "Linux render"
     compare() {  # compare WINE BUILD LABEL
@@ -174,8 +176,8 @@ if { [[ -f "$reference/CMakeCache.txt" ]] ||
     [[ -f build-win64/bin/render_presets.exe ]] && compare "$wine64" build-win64 "64-bit"
     $can_run_32bit && [[ -f build-win32/bin/render_presets.exe ]] && compare "$wine32_loader" build-win32 "32-bit"
 else
-    fail "Linux reference build (log: build-winref.build.log)"
-    tail -30 build-winref.build.log
+    fail "Linux reference build (log: build-win64/linux-reference.log)"
+    tail -30 build-win64/linux-reference.log
 fi
 
 finish
