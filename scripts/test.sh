@@ -18,6 +18,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOVANA_SANITIZE=ON 
       -DTOVANA_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp":print_suppressions=0 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
