@@ -6,14 +6,15 @@
 
 #include "platform/registry.h"
 #include "settings/builtin_presets.h"
+#include "settings/registry_store.h"
 #include "ui/resources.h"
 
 namespace tovana {
 namespace {
 
-constexpr unsigned kRootKeyId = 1;
-constexpr unsigned kInitKeyId = 17;
-constexpr unsigned kLastActiveEffectId = 1029;
+using store::kInitKeyId;
+using store::kLastActiveEffectId;
+using store::kRootKeyId;
 
 class Key {
 public:
@@ -32,24 +33,15 @@ private:
     platform::RegKey key_ = nullptr;
 };
 
-// The plug-in's reading rule: missing is a failure, size 0 keeps the value.
+// The plug-in's own reading rule: missing, a size other than 0 or 8, or a
+// failing read is a failure; size 0 keeps the value.
 bool ReadDouble(platform::RegKey key, const std::string& name, double* value) {
-    std::uint32_t size = 0;
-    if (platform::RegQueryValueSize(key, name, &size) != platform::kErrorSuccess) return false;
-    if (size == 0) return true;
-    unsigned char data[8] = {};
-    std::uint32_t type = 0;
-    std::uint32_t length = sizeof data;
-    long result = platform::RegQueryValue(key, name, &type, data, &length);
-    if (result == platform::kErrorMoreData) {
-        std::vector<unsigned char> big(size);
-        length = size;
-        result = platform::RegQueryValue(key, name, &type, big.data(), &length);
-        std::memcpy(data, big.data(), sizeof data);
+    try {
+        store::ReadSetting(key, name, value);
+        return true;
+    } catch (const std::string&) {
+        return false;
     }
-    if (result != platform::kErrorSuccess) return false;
-    std::memcpy(value, data, sizeof data);
-    return true;
 }
 
 int CompareNoCase(const std::string& a, const std::string& b) {
