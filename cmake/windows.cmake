@@ -45,4 +45,12 @@ function(tovana_win32_plugin target)
   set_property(SOURCE ${CMAKE_SOURCE_DIR}/ui/ZentrixTvn.rc APPEND PROPERTY OBJECT_DEPENDS
     ${CMAKE_SOURCE_DIR}/ui/resource_ids.h)
   target_link_options(${target} PRIVATE -static -Wl,--no-undefined)
+  # The application object gives message boxes the module's name as title.
+  # Nothing calls into it, and the compiler drops the one reference that
+  # would pull it from the core library, so the linker is asked for it.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(${target} PRIVATE "LINKER:-u,_theApp")
+  else()
+    target_link_options(${target} PRIVATE "LINKER:-u,theApp")
+  endif()
 endfunction()

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/framework.h"
 #include "platform/memory.h"
 #include "platform/registry.h"
 #include "platform/resource_tables.h"
@@ -188,6 +189,13 @@ TEST(Win32ResourceTest, StringsComeFromTheCompiledStringTable) {
     EXPECT_EQ(FindStringResource(1), root) << "the text stays where it was";
     EXPECT_STREQ(FindStringResource(1029), "Last Active Effect");
     EXPECT_EQ(FindStringResource(9999), nullptr);
+}
+
+TEST(Win32ApplicationTest, TitleIsTheModulesBaseName) {
+    // An application object of this program's own.
+    CWinApp app;
+    ASSERT_EQ(AfxGetApp(), &app);
+    EXPECT_EQ(app.title(), "platform_win32_test");
 }
 
 }  // namespace

@@ -697,4 +697,22 @@ TEST_F(PluginHostTest, OkChoosesTheEffectThatRuns) {
     EXPECT_EQ(statusOfRun(), "Applying Cylonator...");
 }
 
+// The plug-in's own message boxes carry the module's base name as title:
+// deleting a built-in preset is refused with one.
+TEST_F(PluginHostTest, MessageBoxesCarryTheModuleName) {
+    const auto setup = ByOrdinal<SetupFn>(4);
+    User user({{kDialogTitle,
+                [](HWND dialog) {
+                    ClickTab(dialog, 3);
+                    HWND list = GetDlgItem(dialog, 1015);
+                    SendMessageA(list, LB_SETCURSEL, 0, 0);
+                    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1015, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+                    Press(1026)(dialog);  // Delete Preset
+                }},
+               {"ZentrixTvn", Press(IDOK)},
+               {kDialogTitle, Press(IDCANCEL)}});
+    EXPECT_EQ(setup(0, 0, 0), 0);
+    EXPECT_TRUE(user.finished()) << "no message box titled ZentrixTvn";
+}
+
 }  // namespace
