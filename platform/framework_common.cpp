@@ -1,10 +1,144 @@
-// Data exchange between dialog controls and variables, the same on every
-// platform: it reaches the controls only through the framework's wrappers.
+// The parts of the framework that are the same on every platform: data
+// exchange between controls and variables (it reaches the controls only
+// through the framework's wrappers), the default dialog and page handlers,
+// the application object, and the module's resource tables.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/framework.h"
 #include "platform/framework_common.h"
+#include "platform/resource_tables.h"
+
+namespace {
+
+std::vector<CWinApp*>& Applications() {
+    static std::vector<CWinApp*> applications;
+    return applications;
+}
+
+std::vector<const platform::ResourceTables*>& Tables() {
+    static std::vector<const platform::ResourceTables*> tables;
+    return tables;
+}
+
+// ".../ZentrixTvn.xfm" or "C:\...\ZentrixTvn.xfm" gives "ZentrixTvn".
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+// --- The application object ------------------------------------------------
+
+// The title is the base name of the module that contains the object, as a
+// library that sets no title of its own gets it on Windows.
+CWinApp::CWinApp() : title_(BaseName(platform::detail::ModulePathOf(this))) {
+    Applications().push_back(this);
+}
+
+CWinApp::~CWinApp() {
+    auto& applications = Applications();
+    applications.erase(std::remove(applications.begin(), applications.end(), this), applications.end());
+}
+
+// With several modules loaded (a test program that also loads the
+// plug-in), the latest application object still alive answers.
+CWinApp* AfxGetApp() {
+    const auto& applications = Applications();
+    return applications.empty() ? nullptr : applications.back();
+}
+
+// --- Resource tables -------------------------------------------------------
+
+namespace platform {
+
+void RegisterModuleResources(const ResourceTables* tables) {
+    if (tables != nullptr) Tables().push_back(tables);
+}
+
+void UnregisterModuleResources(const ResourceTables* tables) {
+    auto& all = Tables();
+    all.erase(std::remove(all.begin(), all.end(), tables), all.end());
+}
+
+const ResourceTables* ModuleResources() { return Tables().empty() ? nullptr : Tables().back(); }
+
+const DialogTemplate* FindDialogTemplate(int id) {
+    const ResourceTables* tables = ModuleResources();
+    if (tables == nullptr) return nullptr;
+    for (std::size_t i = 0; i < tables->dialogCount; ++i) {
+        if (tables->dialogs[i].id == id) return &tables->dialogs[i];
+    }
+    return nullptr;
+}
+
+}  // namespace platform
+
+// --- Default handlers of dialogs and pages -----------------------------------
+
+bool CDialog::UpdateData(bool saveAndValidate) {
+    if (!IsWindow()) return false;
+    CDataExchange dx(this, saveAndValidate);
+    try {
+        DoDataExchange(&dx);
+    } catch (const platform::DataExchangeFailure&) {
+        return false;
+    }
+    return true;
+}
+
+bool CDialog::OnInitDialog() {
+    UpdateData(false);
+    return true;
+}
+
+void CDialog::OnOK() {
+    if (!UpdateData(true)) return;
+    EndDialog(platform::kIdOk);
+}
+
+void CDialog::OnCancel() { EndDialog(platform::kIdCancel); }
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+bool CDialog::OnCommand(int id, int notifyCode) {
+    if (notifyCode != platform::kBnClicked) return false;
+    if (id == platform::kIdOk) {
+        OnOK();
+        return true;
+    }
+    if (id == platform::kIdCancel) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+void CDialog::OnHScroll(int, int, CWnd*) {}
+
+CPropertyPage::CPropertyPage(int templateId, unsigned captionId) : CDialog(templateId), captionId_(captionId) {}
+
+CPropertyPage::~CPropertyPage() {
+    if (sheet_ != nullptr) sheet_->RemovePage(this);
+}
+
+bool CPropertyPage::OnSetActive() {
+    if (firstSetActive_) {
+        firstSetActive_ = false;
+    } else {
+        UpdateData(false);
+    }
+    return true;
+}
+
+bool CPropertyPage::OnKillActive() { return UpdateData(true); }
+
+// --- Data exchange -----------------------------------------------------------
 
 void CDataExchange::Fail() { throw platform::DataExchangeFailure{}; }
 

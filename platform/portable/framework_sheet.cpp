@@ -41,23 +41,6 @@ bool FrameworkAccess::SelectTab(CPropertySheet* sheet, int index) { return sheet
 
 // --- CPropertyPage -------------------------------------------------------------
 
-CPropertyPage::CPropertyPage(int templateId, unsigned captionId) : CDialog(templateId), captionId_(captionId) {}
-
-CPropertyPage::~CPropertyPage() {
-    if (sheet_ != nullptr) sheet_->RemovePage(this);
-}
-
-bool CPropertyPage::OnSetActive() {
-    if (firstSetActive_) {
-        firstSetActive_ = false;
-    } else {
-        UpdateData(false);
-    }
-    return true;
-}
-
-bool CPropertyPage::OnKillActive() { return UpdateData(true); }
-
 // --- CPropertySheet ------------------------------------------------------------
 
 CPropertySheet::CPropertySheet(unsigned captionId, CWnd* parent, int selectPage)

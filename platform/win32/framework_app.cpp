@@ -9,20 +9,11 @@
 #include <vector>
 
 #include "platform/framework.h"
+#include "platform/framework_common.h"
 #include "platform/resource_tables.h"
 #include "platform/win32/framework_win32.h"
 
 namespace {
-
-std::vector<CWinApp*>& Applications() {
-    static std::vector<CWinApp*> applications;
-    return applications;
-}
-
-std::vector<const platform::ResourceTables*>& Tables() {
-    static std::vector<const platform::ResourceTables*> tables;
-    return tables;
-}
 
 // The module (plug-in or program) whose image holds `address`.
 HMODULE ModuleOf(const void* address) {
@@ -32,33 +23,12 @@ HMODULE ModuleOf(const void* address) {
     return module;
 }
 
-std::string ModulePathOf(const void* address) {
+}  // namespace
+
+std::string platform::detail::ModulePathOf(const void* address) {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(ModuleOf(address), path, sizeof path);
     return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
-}
-
-// "C:\...\ZentrixTvn.xfm" gives "ZentrixTvn".
-std::string BaseName(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = name.find_last_of('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-}  // namespace
-
-// The title is the base name of the module that contains the object.
-CWinApp::CWinApp() : title_(BaseName(ModulePathOf(this))) { Applications().push_back(this); }
-
-CWinApp::~CWinApp() {
-    auto& applications = Applications();
-    applications.erase(std::remove(applications.begin(), applications.end(), this), applications.end());
-}
-
-CWinApp* AfxGetApp() {
-    const auto& applications = Applications();
-    return applications.empty() ? nullptr : applications.back();
 }
 
 int AfxMessageBox(const std::string& text, unsigned type) {
@@ -67,26 +37,6 @@ int AfxMessageBox(const std::string& text, unsigned type) {
 }
 
 namespace platform {
-
-void RegisterModuleResources(const ResourceTables* tables) {
-    if (tables != nullptr) Tables().push_back(tables);
-}
-
-void UnregisterModuleResources(const ResourceTables* tables) {
-    auto& all = Tables();
-    all.erase(std::remove(all.begin(), all.end(), tables), all.end());
-}
-
-const ResourceTables* ModuleResources() { return Tables().empty() ? nullptr : Tables().back(); }
-
-const DialogTemplate* FindDialogTemplate(int id) {
-    const ResourceTables* tables = ModuleResources();
-    if (tables == nullptr) return nullptr;
-    for (std::size_t i = 0; i < tables->dialogCount; ++i) {
-        if (tables->dialogs[i].id == id) return &tables->dialogs[i];
-    }
-    return nullptr;
-}
 
 // LoadStringA copies into a buffer, while callers keep the pointer: each
 // id's text is loaded once and kept for the life of the module.

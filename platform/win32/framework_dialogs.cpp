@@ -94,46 +94,6 @@ void CDialog::EndDialog(int result) {
     if (handle_ != nullptr) ::EndDialog(H(handle_), result);
 }
 
-bool CDialog::UpdateData(bool saveAndValidate) {
-    if (handle_ == nullptr) return false;
-    CDataExchange dx(this, saveAndValidate);
-    try {
-        DoDataExchange(&dx);
-    } catch (const platform::DataExchangeFailure&) {
-        return false;
-    }
-    return true;
-}
-
-bool CDialog::OnInitDialog() {
-    UpdateData(false);
-    return true;
-}
-
-void CDialog::OnOK() {
-    if (!UpdateData(true)) return;
-    EndDialog(platform::kIdOk);
-}
-
-void CDialog::OnCancel() { EndDialog(platform::kIdCancel); }
-
-void CDialog::DoDataExchange(CDataExchange*) {}
-
-bool CDialog::OnCommand(int id, int notifyCode) {
-    if (notifyCode != platform::kBnClicked) return false;
-    if (id == platform::kIdOk) {
-        OnOK();
-        return true;
-    }
-    if (id == platform::kIdCancel) {
-        OnCancel();
-        return true;
-    }
-    return false;
-}
-
-void CDialog::OnHScroll(int, int, CWnd*) {}
-
 // A page window: the template's popup, caption and disabled styles give way
 // to a hidden child that is a control parent, as property sheets create
 // their pages. The template is copied and its styles changed before the
