@@ -138,6 +138,13 @@ bool CPropertyPage::OnSetActive() {
 
 bool CPropertyPage::OnKillActive() { return UpdateData(true); }
 
+int CPropertySheet::GetPageCount() const { return static_cast<int>(pages_.size()); }
+
+CPropertyPage* CPropertySheet::GetPage(int index) const {
+    if (index < 0 || index >= static_cast<int>(pages_.size())) return nullptr;
+    return pages_[static_cast<std::size_t>(index)];
+}
+
 // --- Data exchange -----------------------------------------------------------
 
 void CDataExchange::Fail() { throw platform::DataExchangeFailure{}; }

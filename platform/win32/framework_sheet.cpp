@@ -123,13 +123,6 @@ void CPropertySheet::RemovePage(int index) {
     FrameworkAccess::SetSheet(page, nullptr);
 }
 
-int CPropertySheet::GetPageCount() const { return static_cast<int>(pages_.size()); }
-
-CPropertyPage* CPropertySheet::GetPage(int index) const {
-    if (index < 0 || index >= static_cast<int>(pages_.size())) return nullptr;
-    return pages_[static_cast<std::size_t>(index)];
-}
-
 void CPropertySheet::EnableStackedTabs(bool stacked) {
     stackedTabs_ = stacked;
     CTabCtrl tab = GetTabControl();
