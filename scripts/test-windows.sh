@@ -23,9 +23,10 @@ step() { echo "== $*"; }
 ok() { passed=$((passed + 1)); echo "ok   $*"; }
 fail() { failed=$((failed + 1)); echo "FAIL $*"; }
 finish() {
-    local summary="windows stage: $passed passed, $failed failed"
-    [[ ${#skipped[@]} -gt 0 ]] && summary+=", skipped: ${skipped[*]}"
-    echo "$summary ($((SECONDS - started)) s)"
+    [[ ${#skipped[@]} -gt 0 ]] && echo "skipped: ${skipped[*]}"
+    echo "the windows stage took $((SECONDS - started)) s"
+    # The closing line in the form CI reads: "N passed, N failed, N skipped".
+    echo "windows: $passed passed, $failed failed, ${#skipped[@]} skipped"
     [[ $failed -eq 0 ]] && exit 0 || exit 1
 }
 
