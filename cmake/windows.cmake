@@ -31,7 +31,7 @@ function(tovana_win32_platform_libraries target)
 endfunction()
 
 # ZentrixTvn.xfm on Windows: exports by the module-definition file (names
-# and ordinals), resources compiled from the .rc script.
+# and ordinals); the resources come with the core library.
 function(tovana_win32_plugin target)
   set(def ${CMAKE_SOURCE_DIR}/host/ZentrixTvn.def)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -41,16 +41,14 @@ function(tovana_win32_plugin target)
     set(def ${CMAKE_BINARY_DIR}/generated/ZentrixTvn64.def)
     file(WRITE ${def} "${text}")
   endif()
-  target_sources(${target} PRIVATE ${def} ${CMAKE_SOURCE_DIR}/ui/ZentrixTvn.rc)
-  set_property(SOURCE ${CMAKE_SOURCE_DIR}/ui/ZentrixTvn.rc APPEND PROPERTY OBJECT_DEPENDS
-    ${CMAKE_SOURCE_DIR}/ui/resource_ids.h)
+  target_sources(${target} PRIVATE ${def})
   target_link_options(${target} PRIVATE -static -Wl,--no-undefined)
-  # The application object gives message boxes the module's name as title.
-  # Nothing calls into it, and the compiler drops the one reference that
-  # would pull it from the core library, so the linker is asked for it.
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-    target_link_options(${target} PRIVATE "LINKER:-u,_theApp")
-  else()
-    target_link_options(${target} PRIVATE "LINKER:-u,theApp")
-  endif()
+endfunction()
+
+# Every module built from the core library carries the resources compiled
+# from the .rc script: its strings are loaded from the module itself.
+function(tovana_win32_resources target)
+  set(rc ${CMAKE_SOURCE_DIR}/ui/ZentrixTvn.rc)
+  target_sources(${target} INTERFACE ${rc})
+  set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/ui/resource_ids.h)
 endfunction()

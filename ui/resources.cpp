@@ -4,21 +4,21 @@
 
 namespace resources {
 
-const char* FindString(unsigned id) {
-    for (std::size_t i = 0; i < kStringTableSize; ++i) {
-        if (kStringTable[i].id == id) return kStringTable[i].text;
-    }
-    return nullptr;
-}
+// Through the platform: the module's compiled string table on Windows,
+// the registered tables elsewhere.
+const char* FindString(unsigned id) { return platform::FindStringResource(id); }
+
+// The application object gives message boxes the module's name, so every
+// module that carries these resources has one. A pointer with external
+// linkage is a reference no compiler may drop: it links the object in.
+extern const PluginApp* const kApplication = &theApp;
 
 namespace {
 
-// The tables belong to the module for as long as it is loaded; the
-// application object is part of every module that carries these resources.
+// The tables belong to the module for as long as it is loaded.
 struct Registrar {
-    Registrar() : app(&theApp) { platform::RegisterModuleResources(&kModuleResources); }
+    Registrar() { platform::RegisterModuleResources(&kModuleResources); }
     ~Registrar() { platform::UnregisterModuleResources(&kModuleResources); }
-    const PluginApp* app;
 };
 
 const Registrar registrar;
