@@ -13,14 +13,18 @@
 #include "tools/store_view.h"
 
 namespace tovana {
-namespace {
 
-std::string Extension(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    return Lower(path.substr(dot + 1));
-}
+struct AudioInput::File {
+    SNDFILE* sf = nullptr;
+    bool isFloat = false;
+    std::vector<double> buffer;
+};
+
+struct AudioOutput::File {
+    SNDFILE* sf = nullptr;
+};
+
+namespace {
 
 std::string EncodingName(int format) {
     SF_FORMAT_INFO info{};
@@ -40,7 +44,9 @@ const Alias kAliases[] = {{"wave", "wav"}, {"aif", "aiff"}, {"aifc", "aiff"}, {"
 }  // namespace
 
 AudioInput::~AudioInput() {
-    if (file_ != nullptr) sf_close(file_);
+    if (file_ == nullptr) return;
+    if (file_->sf != nullptr) sf_close(file_->sf);
+    delete file_;
 }
 
 bool AudioInput::Open(const std::string& path, std::string* error) {
@@ -55,8 +61,8 @@ bool AudioInput::Open(const std::string& path, std::string* error) {
         return false;
     }
     SF_INFO info{};
-    file_ = sf_open(path.c_str(), SFM_READ, &info);
-    if (file_ == nullptr) {
+    SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
+    if (sf == nullptr) {
         *error = "cannot read " + path + " as audio: " + sf_strerror(nullptr);
         return false;
     }
@@ -66,8 +72,12 @@ bool AudioInput::Open(const std::string& path, std::string* error) {
     const int subtype = info.format & SF_FORMAT_SUBMASK;
     is16Bit_ = subtype == SF_FORMAT_PCM_16;
     encoding_ = EncodingName(info.format);
-    // Floating-point input beyond full scale is clipped, not wrapped.
-    sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    file_ = new File;
+    file_->sf = sf;
+    // libsndfile reads floating-point samples as 16-bit ones without
+    // scaling them (0.5 becomes 0); they are read as floats and scaled here.
+    file_->isFloat = subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+    sf_command(sf, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
     if (!info.seekable) {
         *error = "cannot read " + path + ": the file cannot be read in blocks (not seekable)";
         return false;
@@ -76,11 +86,22 @@ bool AudioInput::Open(const std::string& path, std::string* error) {
 }
 
 bool AudioInput::Read(std::int64_t frame, std::int16_t* samples, std::int64_t count, std::string* error) {
-    if (frame != position_ && sf_seek(file_, frame, SEEK_SET) < 0) {
-        *error = "cannot read " + path_ + ": " + sf_strerror(file_);
+    SNDFILE* sf = file_->sf;
+    if (frame != position_ && sf_seek(sf, frame, SEEK_SET) < 0) {
+        *error = "cannot read " + path_ + ": " + sf_strerror(sf);
         return false;
     }
-    const sf_count_t got = sf_readf_short(file_, samples, count);
+    sf_count_t got = 0;
+    if (file_->isFloat) {
+        std::vector<double>& buffer = file_->buffer;
+        buffer.resize(static_cast<std::size_t>(count * channels_));
+        got = sf_readf_double(sf, buffer.data(), count);
+        for (sf_count_t i = 0; i < got * channels_; ++i) {
+            samples[i] = FloatToSample(buffer[static_cast<std::size_t>(i)]);
+        }
+    } else {
+        got = sf_readf_short(sf, samples, count);
+    }
     position_ = frame + (got > 0 ? got : 0);
     if (got != count) {
         *error = "cannot read " + path_ + ": the file ended early or is damaged";
@@ -119,13 +140,15 @@ bool AudioOutput::Create(const std::string& path, int format, int channels, int 
     info.channels = channels;
     info.samplerate = sampleRate;
     info.format = format;
-    file_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
-    if (file_ == nullptr) {
+    SNDFILE* sf = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    if (sf == nullptr) {
         *error = "cannot write " + path + ": " + sf_strerror(nullptr);
         close(fd);
         Discard();
         return false;
     }
+    file_ = new File;
+    file_->sf = sf;
     return true;
 }
 
@@ -134,14 +157,14 @@ bool AudioOutput::Write(std::int64_t frame, const std::int16_t* samples, std::in
         *error = "cannot write " + path_;
         return false;
     }
-    if (frame != position_ && sf_seek(file_, frame, SEEK_SET) < 0) {
+    if (frame != position_ && sf_seek(file_->sf, frame, SEEK_SET) < 0) {
         *error = "cannot write " + path_ + ": this format is written front to back only";
         return false;
     }
-    const sf_count_t put = sf_writef_short(file_, samples, count);
+    const sf_count_t put = sf_writef_short(file_->sf, samples, count);
     position_ = frame + (put > 0 ? put : 0);
     if (put != count) {
-        *error = "cannot write " + path_ + ": " + sf_strerror(file_);
+        *error = "cannot write " + path_ + ": " + sf_strerror(file_->sf);
         return false;
     }
     return true;
@@ -149,8 +172,9 @@ bool AudioOutput::Write(std::int64_t frame, const std::int16_t* samples, std::in
 
 bool AudioOutput::Close(std::string* error) {
     if (file_ == nullptr) return true;
-    sf_write_sync(file_);
-    const int result = sf_close(file_);
+    sf_write_sync(file_->sf);
+    const int result = sf_close(file_->sf);
+    delete file_;
     file_ = nullptr;
     if (result != 0) {
         *error = "cannot write " + path_ + ": " + sf_error_number(result);
@@ -171,7 +195,8 @@ bool AudioOutput::Commit(std::string* error) {
 
 void AudioOutput::Discard() {
     if (file_ != nullptr) {
-        sf_close(file_);
+        sf_close(file_->sf);
+        delete file_;
         file_ = nullptr;
     }
     if (!temporary_.empty()) {
@@ -181,7 +206,7 @@ void AudioOutput::Discard() {
 }
 
 int OutputFormatFor(const std::string& path, int channels) {
-    std::string extension = Extension(path);
+    std::string extension = FileExtension(path);
     for (const Alias& alias : kAliases) {
         if (extension == alias.extension) extension = alias.as;
     }
@@ -221,18 +246,6 @@ std::string OutputExtensions() {
         list += (list.empty() ? "" : ", ") + item;
     }
     return list;
-}
-
-bool CopyFrames(AudioInput& in, AudioOutput& out, std::int64_t first, std::int64_t count, std::string* error) {
-    constexpr std::int64_t kBlockFrames = 16384;
-    std::vector<std::int16_t> block(static_cast<std::size_t>(kBlockFrames * in.channels()));
-    for (std::int64_t done = 0; done < count;) {
-        const std::int64_t n = count - done < kBlockFrames ? count - done : kBlockFrames;
-        if (!in.Read(first + done, block.data(), n, error)) return false;
-        if (!out.Write(first + done, block.data(), n, error)) return false;
-        done += n;
-    }
-    return true;
 }
 
 }  // namespace tovana

@@ -1,12 +1,12 @@
-// Audio files through libsndfile, read and written in blocks: a run never
-// holds more than one block of a file in memory. Samples are always 16-bit;
-// libsndfile converts other formats on the way in.
+// Audio files read and written in blocks: a run never holds more than one
+// block of a file in memory. Samples are always 16-bit; other encodings are
+// converted on the way in. On Linux libsndfile reads and writes every
+// format it knows (audio_io.cpp); the Windows build reads and writes WAV
+// files itself (audio_io_wav.cpp). Both convert alike.
 #pragma once
 
 #include <cstdint>
 #include <string>
-
-struct sf_private_tag;
 
 namespace tovana {
 
@@ -22,14 +22,15 @@ public:
     int sampleRate() const { return sampleRate_; }
     std::int64_t frames() const { return frames_; }
     bool is16Bit() const { return is16Bit_; }
-    // "24-bit PCM", "32-bit float", ... as libsndfile names the encoding.
+    // "Signed 24 bit PCM", "32 bit float", ... as libsndfile names the encoding.
     const std::string& encoding() const { return encoding_; }
 
     // `count` frames starting at `frame`, interleaved; seeks when needed.
     bool Read(std::int64_t frame, std::int16_t* samples, std::int64_t count, std::string* error);
 
 private:
-    sf_private_tag* file_ = nullptr;
+    struct File;  // the backend's
+    File* file_ = nullptr;
     std::string path_;
     int channels_ = 0;
     int sampleRate_ = 0;
@@ -57,18 +58,27 @@ public:
     const std::string& temporaryPath() const { return temporary_; }
 
 private:
-    sf_private_tag* file_ = nullptr;
+    struct File;  // the backend's
+    File* file_ = nullptr;
     std::string path_;
     std::string temporary_;
     int channels_ = 0;
     std::int64_t position_ = 0;
 };
 
-// The libsndfile major format for a file name's extension with 16-bit PCM,
-// or 0 when none can hold it. `channels` as the file will have.
+// The backend's format for a file name's extension with 16-bit PCM, or 0
+// when none can hold it. `channels` as the file will have.
 int OutputFormatFor(const std::string& path, int channels);
 // "wav, aiff, au, flac, ..." for messages.
 std::string OutputExtensions();
+
+// The extension of a file name in lower case, "" when it has none.
+std::string FileExtension(const std::string& path);
+
+// A floating-point sample (full scale 1.0) as a 16-bit one: scaled by
+// 32768, so that 16-bit audio stored as floats reads back unchanged,
+// rounded to the nearest (ties to even) and clipped.
+std::int16_t FloatToSample(double value);
 
 // Copies frames [first, first + count) from `in` to `out` in blocks.
 bool CopyFrames(AudioInput& in, AudioOutput& out, std::int64_t first, std::int64_t count, std::string* error);

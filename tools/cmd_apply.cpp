@@ -1,11 +1,5 @@
 // tovana apply: one file, or a batch with each file in a process of its own.
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <csignal>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -13,16 +7,15 @@
 
 #include "tools/apply_options.h"
 #include "tools/commands.h"
+#include "tools/os.h"
 #include "tools/plugin_run.h"
 #include "tools/spectrogram.h"
-
-extern char** environ;
 
 namespace tovana {
 namespace {
 
 std::string BaseName(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = os::LastSeparator(path);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -91,7 +84,7 @@ int ApplyOne(const Context& context, const ApplyOptions& options) {
     run.first = first;
     run.count = count;
     run.seed = options.seed;
-    run.progress = !options.quiet && !options.noProgress && isatty(STDERR_FILENO);
+    run.progress = !options.quiet && !options.noProgress && os::IsTerminal(stderr);
     const RunOutcome outcome = RunPlugin(plugin, run);
     if (outcome.status != kExitOk) {
         output.Discard();
@@ -116,18 +109,13 @@ std::string BatchOutputPath(const std::string& outDir, const std::string& input)
         const std::size_t dot = name.find_last_of('.');
         name = (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".wav";
     }
-    return outDir + (outDir.back() == '/' ? "" : "/") + name;
+    return os::Join(outDir, name);
 }
 
-pid_t Spawn(const Context& context, const std::vector<std::string>& args) {
-    std::vector<std::string> all = {context.self, "--plugin", context.pluginPath};
+os::ProcessId Spawn(const Context& context, const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"--plugin", context.pluginPath};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t child = -1;
-    if (posix_spawn(&child, context.self.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    return child;
+    return os::StartProcess(context.self, all);
 }
 
 int ApplyBatch(const Context& context, const ApplyOptions& options) {
@@ -143,12 +131,12 @@ int ApplyBatch(const Context& context, const ApplyOptions& options) {
         }
         outputs[input] = output;
     }
-    struct stat status {};
-    if (stat(options.outDir.c_str(), &status) != 0) {
-        if (mkdir(options.outDir.c_str(), 0777) != 0) {
-            return Complain(kExitFailed, "cannot create " + options.outDir + ": " + std::strerror(errno));
+    const os::FileKind kind = os::KindOf(options.outDir);
+    if (kind == os::FileKind::Missing) {
+        if (!os::MakeDirectory(options.outDir, &error)) {
+            return Complain(kExitFailed, "cannot create " + options.outDir + ": " + error);
         }
-    } else if (!S_ISDIR(status.st_mode)) {
+    } else if (kind != os::FileKind::Directory) {
         return Complain(kExitUsage, options.outDir + " is not a directory");
     }
     // The dialog is set up once; every file then repeats the stored
@@ -161,8 +149,8 @@ int ApplyBatch(const Context& context, const ApplyOptions& options) {
         const RunOutcome outcome = RunPlugin(plugin, setup);
         if (outcome.status != kExitOk) return Complain(outcome.status, outcome.error);
     }
-    const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
-    std::map<pid_t, std::string> running;
+    const int jobs = options.jobs > 0 ? options.jobs : os::ProcessorCount();
+    std::map<os::ProcessId, std::string> running;
     std::size_t next = 0;
     int failed = 0;
     int worst = kExitOk;
@@ -170,7 +158,7 @@ int ApplyBatch(const Context& context, const ApplyOptions& options) {
     while (next < options.inputs.size() || !running.empty()) {
         while (!Interrupted() && next < options.inputs.size() && static_cast<int>(running.size()) < jobs) {
             const std::string& input = options.inputs[next++];
-            const pid_t child = Spawn(context, BatchChildArgs(options, input, outputs[input]));
+            const os::ProcessId child = Spawn(context, BatchChildArgs(options, input, outputs[input]));
             if (child < 0) {
                 std::fprintf(stderr, "tovana: %s: cannot start a process for it\n", input.c_str());
                 ++failed;
@@ -180,19 +168,15 @@ int ApplyBatch(const Context& context, const ApplyOptions& options) {
             running[child] = input;
         }
         if (Interrupted() && !forwarded) {
-            for (const auto& entry : running) kill(entry.first, SIGINT);
+            for (const auto& entry : running) os::InterruptProcess(entry.first);
             forwarded = true;
         }
         if (running.empty()) break;
-        int result = 0;
-        const pid_t done = waitpid(-1, &result, 0);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
+        os::ProcessId done = 0;
+        int code = 0;
+        if (!os::WaitForAnyProcess(&done, &code)) break;
         auto entry = running.find(done);
         if (entry == running.end()) continue;
-        const int code = WIFEXITED(result) ? WEXITSTATUS(result) : kExitFailed;
         if (code == kExitOk) {
             if (!options.quiet) std::printf("%s -> %s\n", entry->second.c_str(), outputs[entry->second].c_str());
         } else {

@@ -1,7 +1,4 @@
 // tovana demo and tovana info.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -11,8 +8,8 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/registry.h"
 #include "tools/commands.h"
+#include "tools/os.h"
 #include "tools/plugin_run.h"
 
 #ifndef TOVANA_SOURCE_DATA_DIR
@@ -68,16 +65,17 @@ bool Measure(const std::string& path, Levels* levels, std::string* error) {
 }
 
 std::string DirectoryOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = os::LastSeparator(path);
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
 std::string FindSample(const Context& context) {
     const std::string here = DirectoryOf(context.self);
-    for (const std::string& dir : {here + "/data", here + "/../share/tovana", std::string(TOVANA_SOURCE_DATA_DIR)}) {
+    for (const std::string& dir :
+         {os::Join(here, "data"), os::Join(here, "../share/tovana"), std::string(TOVANA_SOURCE_DATA_DIR)}) {
         if (dir.empty()) continue;
-        const std::string path = dir + "/" + kSampleName;
-        if (access(path.c_str(), R_OK) == 0) return path;
+        const std::string path = os::Join(dir, kSampleName);
+        if (os::IsReadable(path)) return path;
     }
     return "";
 }
@@ -106,19 +104,19 @@ std::string Db(double value) {
 class TemporaryStore {
 public:
     TemporaryStore() {
-        char pattern[] = "/tmp/tovana-demo-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) {
-            dir_ = pattern;
-            platform::SetRegistryFilePath(dir_ + "/registry.reg");
+        dir_ = os::MakeTemporaryDirectory();
+        if (!dir_.empty() && !os::UseStoreIn(dir_)) {
+            os::RemoveDirectory(dir_);
+            dir_.clear();
         }
     }
     ~TemporaryStore() {
         if (dir_.empty()) return;
-        platform::SetRegistryFilePath("");
-        for (const char* name : {"/registry.reg", "/registry.reg.lock", "/registry.reg.tmp"}) {
-            unlink((dir_ + name).c_str());
+        os::RestoreStore();
+        for (const char* name : {"registry.reg", "registry.reg.lock", "registry.reg.tmp"}) {
+            os::RemoveFile(os::Join(dir_, name));
         }
-        rmdir(dir_.c_str());
+        os::RemoveDirectory(dir_);
     }
     bool ok() const { return !dir_.empty(); }
 
@@ -167,15 +165,17 @@ int DemoCommand(const Context& context, const Args& args) {
     }
     const std::string sample = FindSample(context);
     if (sample.empty()) return Complain(kExitFailed, std::string("cannot find the bundled sample ") + kSampleName);
-    struct stat status {};
-    if (stat(outDir.c_str(), &status) != 0 && mkdir(outDir.c_str(), 0777) != 0) {
-        return Complain(kExitFailed, "cannot create " + outDir + ": " + std::strerror(errno));
+    std::string error;
+    if (os::KindOf(outDir) == os::FileKind::Missing && !os::MakeDirectory(outDir, &error)) {
+        return Complain(kExitFailed, "cannot create " + outDir + ": " + error);
     }
     Levels before;
-    std::string error;
     if (!Measure(sample, &before, &error)) return Complain(kExitFailed, error);
     TemporaryStore store;
-    if (!store.ok()) return Complain(kExitFailed, "cannot make a temporary store");
+    if (!store.ok()) {
+        return Complain(kExitFailed, "cannot keep the demo's settings apart from yours (store: " + os::StoreLocation() +
+                                         "); nothing was run");
+    }
     PluginLoader plugin;
     if (!plugin.Load(context.pluginPath)) return Complain(kExitFailed, plugin.error());
     InstallInterruptHandler();
@@ -191,7 +191,7 @@ int DemoCommand(const Context& context, const Args& args) {
         for (const ListedPreset& preset : PresetList(kind, {})) {
             if (Interrupted()) break;
             const std::string output =
-                outDir + "/" + Lower(TableOf(e).name) + "-" + Slug(preset.name) + ".wav";
+                os::Join(outDir, Lower(TableOf(e).name) + "-" + Slug(preset.name) + ".wav");
             AudioInput input;
             AudioOutput out;
             if (!input.Open(sample, &error) ||
@@ -220,7 +220,7 @@ int DemoCommand(const Context& context, const Args& args) {
             }
             const double factor = outcome.processSeconds > 0 ? before.seconds / outcome.processSeconds : 0.0;
             std::printf("%-13s %-26s %-38s %8s %8s %8s %8s %6.0f\n", TableOf(e).name, preset.name.c_str(),
-                        output.substr(outDir.size() + 1).c_str(), Db(before.peakDb).c_str(), Db(after.peakDb).c_str(),
+                        output.substr(os::LastSeparator(output) + 1).c_str(), Db(before.peakDb).c_str(), Db(after.peakDb).c_str(),
                         Db(before.rmsDb).c_str(), Db(after.rmsDb).c_str(), factor);
             std::fflush(stdout);
         }

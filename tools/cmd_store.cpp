@@ -10,6 +10,7 @@
 #include "platform/registry.h"
 #include "settings/builtin_presets.h"
 #include "tools/commands.h"
+#include "tools/os.h"
 #include "tools/plugin_run.h"
 #include "tools/store_view.h"
 
@@ -270,7 +271,7 @@ int SettingsCommand(const Context&, const Args& args) {
     }
     if (!args.empty()) return Complain(kExitUsage, "settings takes no arguments");
     const StoredState state = ReadStoredState();
-    std::printf("store: %s\n", platform::RegistryFilePath().c_str());
+    std::printf("store: %s\n", os::StoreLocation().c_str());
     if (!state.exists) {
         std::printf("nothing stored yet; the plug-in starts from these defaults\n");
     } else if (!state.problem.empty()) {

@@ -1,23 +1,22 @@
 #include "tools/plugin_loader.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
+#include "tools/os.h"
 
 PluginLoader::~PluginLoader() {
-    if (handle_ != nullptr) dlclose(handle_);
+    if (handle_ != nullptr) tovana::os::FreeModule(handle_);
 }
 
 bool PluginLoader::Load(const std::string& path) {
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string reason;
+    handle_ = tovana::os::LoadModule(path, &reason);
     if (handle_ == nullptr) {
-        const char* reason = dlerror();
-        error_ = "cannot load plug-in " + path + ": " + (reason != nullptr ? reason : "unknown error");
+        error_ = "cannot load plug-in " + path + ": " + reason;
         return false;
     }
+    // By name, as the editor finds them.
     auto resolve = [&](auto& function, const char* name) {
-        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle_, name));
+        function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+            tovana::os::FindSymbol(handle_, name));
         if (function == nullptr) error_ = path + " does not export " + name;
         return function != nullptr;
     };
@@ -25,15 +24,10 @@ bool PluginLoader::Load(const std::string& path) {
            resolve(process, "XfmDo") && resolve(destroy, "XfmDestroy");
 }
 
-std::string SelfPath() {
-    char self[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return "";
-    return std::string(self, static_cast<std::size_t>(length));
-}
+std::string SelfPath() { return tovana::os::SelfPath(); }
 
 std::string DefaultPluginPath() {
     const std::string self = SelfPath();
     if (self.empty()) return "ZentrixTvn.xfm";
-    return self.substr(0, self.find_last_of('/') + 1) + "ZentrixTvn.xfm";
+    return self.substr(0, tovana::os::LastSeparator(self) + 1) + "ZentrixTvn.xfm";
 }

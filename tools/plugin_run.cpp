@@ -1,23 +1,21 @@
 #include "tools/plugin_run.h"
 
-#include <unistd.h>
-
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/clock.h"
 #include "platform/memory.h"
 #include "tools/dialog_driver.h"
+#include "tools/os.h"
 
 namespace tovana {
 namespace {
 
 volatile std::int32_t g_cancel = 0;
-volatile std::sig_atomic_t g_interrupted = 0;
+volatile std::int32_t g_interrupted = 0;
 
-void OnInterrupt(int) {
+void OnInterrupt() {
     g_cancel = 1;
     g_interrupted = 1;
 }
@@ -130,14 +128,7 @@ private:
 
 std::int32_t* CancelFlag() { return const_cast<std::int32_t*>(&g_cancel); }
 
-void InstallInterruptHandler() {
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    // A closed terminal or a kill cancels the same way, so no temporary
-    // file is left behind.
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-}
+void InstallInterruptHandler() { os::InstallInterruptHandler(OnInterrupt); }
 
 bool Interrupted() { return g_interrupted != 0; }
 
@@ -199,7 +190,7 @@ RunOutcome RunPlugin(PluginLoader& plugin, const RunRequest& request) {
                 outcome.status = kExitFailed;
                 outcome.error = error;
             } else {
-                if (request.seed) platform::FixRunSeed(*request.seed);
+                if (request.seed) os::FixPluginSeed(*request.seed);
                 const auto start = std::chrono::steady_clock::now();
                 const std::int32_t result = plugin.process(&record);
                 outcome.processSeconds =

@@ -1,8 +1,5 @@
 // tovana setup: the plug-in's dialog in a real window, as the editor shows
-// it. The window library is loaded only here, so every other command works
-// without it and without a display.
-#include <dlfcn.h>
-
+// it.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -12,8 +9,8 @@
 #include "tools/commands.h"
 #include "tools/plugin_loader.h"
 #include "tools/plugin_run.h"
+#include "tools/setup_window.h"
 #include "tools/store_view.h"
-
 namespace tovana {
 namespace {
 
@@ -23,14 +20,11 @@ const char kSetupHelp[] =
     "Opens the plug-in's dialog in a window: the four effect pages, the\n"
     "preset list with Save Preset and Delete Preset, and the mix. OK and\n"
     "Cancel both store the settings; OK also makes the page shown the effect\n"
-    "that `tovana apply` uses. Needs an X display (DISPLAY).\n"
+    "that `tovana apply` uses. On Linux it needs an X display (DISPLAY).\n"
     "\n"
     "Exit status: 0 closed with OK or Cancel, 2 no display or no plug-in.\n";
 
 const char* const kEffectNames[] = {"Alienator", "Communicator", "Deepenator", "Cylonator"};
-
-using CreateFunction = platform::EventSource* (*)(char* error, std::size_t size);
-using DestroyFunction = void (*)(platform::EventSource* source);
 
 std::uint32_t XFM_STDCALL RequestHandle(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                                         std::uint32_t) {
@@ -38,21 +32,6 @@ std::uint32_t XFM_STDCALL RequestHandle(std::uint32_t, std::uint32_t, std::uint3
 }
 
 std::int32_t XFM_STDCALL ReleaseHandle(std::uint32_t) { return 1; }
-
-std::string Folder(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-// The window library beside tovana, else wherever the loader finds it.
-void* LoadWindowLibrary(const Context& context, std::string* error) {
-    const std::string beside = Folder(context.self) + "/libztgui.so";
-    if (void* library = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL)) return library;
-    const char* reason = dlerror();
-    if (void* library = dlopen("libztgui.so", RTLD_NOW | RTLD_LOCAL)) return library;
-    *error = reason != nullptr ? reason : "libztgui.so not found";
-    return nullptr;
-}
 
 }  // namespace
 
@@ -64,25 +43,12 @@ int SetupCommand(const Context& context, const Args& args) {
     if (!args.empty()) return Complain(kExitUsage, "setup takes no arguments (see tovana setup --help)");
 
     std::string error;
-    void* library = LoadWindowLibrary(context, &error);
-    if (library == nullptr) return Complain(kExitFailed, "setup cannot show a window: " + error);
-    auto create = reinterpret_cast<CreateFunction>(dlsym(library, "ZtGuiCreate"));
-    auto destroy = reinterpret_cast<DestroyFunction>(dlsym(library, "ZtGuiDestroy"));
-    if (create == nullptr || destroy == nullptr) {
-        dlclose(library);
-        return Complain(kExitFailed, "setup cannot show a window: libztgui.so lacks its entry points");
-    }
-    char reason[256] = {};
-    platform::EventSource* window = create(reason, sizeof reason);
-    if (window == nullptr) {
-        // The library stays loaded: FLTK keeps state that outlives a close.
-        return Complain(kExitFailed, std::string(reason) +
-                                         "; tovana setup needs an X display (the other commands do not)");
-    }
+    SetupWindow window;
+    if (!OpenSetupWindow(context, &window, &error)) return Complain(kExitFailed, error);
 
     PluginLoader plugin;
     if (!plugin.Load(context.pluginPath)) {
-        destroy(window);
+        CloseSetupWindow(&window);
         return Complain(kExitFailed, plugin.error());
     }
     PluginInfoRecord info{};
@@ -98,15 +64,15 @@ int SetupCommand(const Context& context, const Args& args) {
     record.instanceMemory = memory;
     if (memory == nullptr || plugin.init(&record) != 1) {
         if (memory != nullptr) platform::GlobalFree(memory);
-        destroy(window);
+        CloseSetupWindow(&window);
         return Complain(kExitFailed, "the plug-in could not set up its instance (XfmInit failed)");
     }
-    platform::SetEventSource(window);
+    if (window.source != nullptr) platform::SetEventSource(window.source);
     const std::int32_t confirmed = plugin.setup(0, 0, 0);
-    platform::SetEventSource(nullptr);
+    if (window.source != nullptr) platform::SetEventSource(nullptr);
     plugin.destroy(&record);
     platform::GlobalFree(memory);
-    destroy(window);
+    CloseSetupWindow(&window);
 
     if (confirmed == 1) {
         // OK stores the page it was pressed on as the effect used last.

@@ -1,7 +1,5 @@
 #include "tools/spectrogram.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <cstring>
 
 #include "tools/audio_io.h"
+#include "tools/png_deflate.h"
 
 namespace tovana {
 namespace {
@@ -18,6 +17,7 @@ constexpr int kRows = 256;
 constexpr int kMaxColumns = 1000;
 constexpr int kGap = 4;
 constexpr double kFloorDb = -100.0;
+constexpr double kPi = 3.14159265358979323846;
 
 void PutBigEndian(std::vector<unsigned char>& out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(value >> shift));
@@ -28,8 +28,7 @@ void PutChunk(std::vector<unsigned char>& out, const char* type, const std::vect
     const std::size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    PutBigEndian(out, static_cast<std::uint32_t>(
-                          crc32(0L, out.data() + start, static_cast<uInt>(out.size() - start))));
+    PutBigEndian(out, Crc32(out.data() + start, out.size() - start));
 }
 
 // Dark blue through red and yellow to white as the level rises.
@@ -60,7 +59,7 @@ bool Panel(const std::string& path, std::int64_t first, std::int64_t count, int 
         for (int n = 0; n < kWindow; ++n) {
             double sum = 0.0;
             for (int c = 0; c < channels; ++c) sum += frames[static_cast<std::size_t>(n * channels + c)];
-            const double hann = 0.5 - 0.5 * std::cos(2.0 * M_PI * n / kWindow);
+            const double hann = 0.5 - 0.5 * std::cos(2.0 * kPi * n / kWindow);
             re[n] = sum / channels / 32768.0 * hann;
             im[n] = 0.0;
         }
@@ -92,7 +91,7 @@ void Fft(std::vector<double>& re, std::vector<double>& im) {
         }
     }
     for (std::size_t length = 2; length <= n; length <<= 1) {
-        const double angle = -2.0 * M_PI / static_cast<double>(length);
+        const double angle = -2.0 * kPi / static_cast<double>(length);
         for (std::size_t start = 0; start < n; start += length) {
             for (std::size_t k = 0; k < length / 2; ++k) {
                 const double wr = std::cos(angle * k);
@@ -118,13 +117,11 @@ bool WritePng(const Picture& picture, const std::string& path, std::string* erro
         const auto row = picture.rgb.begin() + static_cast<std::ptrdiff_t>(y) * picture.width * 3;
         raw.insert(raw.end(), row, row + picture.width * 3);
     }
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<unsigned char> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) {
+    const std::vector<unsigned char> packed = ZlibStream(raw);
+    if (packed.empty()) {
         *error = "cannot compress the spectrogram";
         return false;
     }
-    packed.resize(packedSize);
     std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<unsigned char> header;
     PutBigEndian(header, static_cast<std::uint32_t>(picture.width));

@@ -1,0 +1,126 @@
+// Audio files where libsndfile is not at hand: WAV only, read in every
+// common encoding and written as 16-bit PCM.
+#include <cstdio>
+
+#include "tools/audio_io.h"
+#include "tools/os.h"
+#include "tools/wav_file.h"
+
+namespace tovana {
+
+struct AudioInput::File {
+    WavReader reader;
+};
+
+struct AudioOutput::File {
+    std::FILE* stream = nullptr;
+    WavWriter writer;
+};
+
+AudioInput::~AudioInput() { delete file_; }
+
+bool AudioInput::Open(const std::string& path, std::string* error) {
+    path_ = path;
+    std::string reason;
+    const os::FileKind kind = os::KindOf(path, &reason);
+    if (kind == os::FileKind::Missing) {
+        *error = "cannot open " + path + ": " + reason;
+        return false;
+    }
+    if (kind == os::FileKind::Directory) {
+        *error = "cannot read " + path + ": it is a directory";
+        return false;
+    }
+    file_ = new File;
+    if (!file_->reader.Open(path, error)) return false;
+    channels_ = file_->reader.channels();
+    sampleRate_ = file_->reader.sampleRate();
+    frames_ = file_->reader.frames();
+    is16Bit_ = file_->reader.is16Bit();
+    encoding_ = file_->reader.encoding();
+    return true;
+}
+
+bool AudioInput::Read(std::int64_t frame, std::int16_t* samples, std::int64_t count, std::string* error) {
+    return file_->reader.Read(frame, samples, count, error);
+}
+
+AudioOutput::~AudioOutput() { Discard(); }
+
+bool AudioOutput::Create(const std::string& path, int, int channels, int sampleRate, std::string* error) {
+    path_ = path;
+    channels_ = channels;
+    const std::size_t slash = os::LastSeparator(path);
+    const std::string prefix = slash == std::string::npos
+                                   ? "." + path + ".tovana-"
+                                   : path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".tovana-";
+    std::string reason;
+    std::FILE* stream = os::CreateUniqueFile(prefix, path, &temporary_, &reason);
+    if (stream == nullptr) {
+        *error = "cannot write " + path + ": " + reason;
+        return false;
+    }
+    file_ = new File;
+    file_->stream = stream;
+    if (!file_->writer.Start(stream, channels, sampleRate)) {
+        *error = "cannot write " + path;
+        Discard();
+        return false;
+    }
+    return true;
+}
+
+bool AudioOutput::Write(std::int64_t frame, const std::int16_t* samples, std::int64_t count, std::string* error) {
+    if (file_ == nullptr || !file_->writer.Write(frame, samples, count)) {
+        *error = "cannot write " + path_ + " (is the disk full?)";
+        return false;
+    }
+    position_ = frame + count;
+    return true;
+}
+
+bool AudioOutput::Close(std::string* error) {
+    if (file_ == nullptr) return true;
+    const bool finished = file_->writer.Finish();
+    const bool closed = std::fclose(file_->stream) == 0;
+    delete file_;
+    file_ = nullptr;
+    if (!finished || !closed) {
+        *error = "cannot write " + path_ + (finished ? "" : ": too long for a WAV file, or the disk is full");
+        return false;
+    }
+    return true;
+}
+
+bool AudioOutput::Commit(std::string* error) {
+    if (!Close(error)) return false;
+    std::string reason;
+    if (!os::ReplaceFile(temporary_, path_, &reason)) {
+        *error = "cannot write " + path_ + ": " + reason;
+        return false;
+    }
+    temporary_.clear();
+    return true;
+}
+
+void AudioOutput::Discard() {
+    if (file_ != nullptr) {
+        std::fclose(file_->stream);
+        delete file_;
+        file_ = nullptr;
+    }
+    if (!temporary_.empty()) {
+        os::RemoveFile(temporary_);
+        temporary_.clear();
+    }
+}
+
+// 16-bit PCM WAV holds any number of channels; 1 stands for it.
+int OutputFormatFor(const std::string& path, int channels) {
+    const std::string extension = FileExtension(path);
+    return channels > 0 && (extension == "wav" || extension == "wave") ? 1 : 0;
+}
+
+std::string OutputExtensions() { return "wav"; }
+
+}  // namespace tovana
