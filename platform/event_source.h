@@ -1,11 +1,17 @@
-// Where the portable framework's modal loops take their input from.
+// Where a modal dialog's input comes from when no user sits at it.
 //
-// Windows has a user and a message queue; the portable window model has an
-// event source instead. Whenever a modal dialog waits for input it asks the
-// current source for the next user action, and every message box asks it
-// for the button pressed. A script (ScriptedEventSource) drives tests and
-// the command-line host; a renderer that shows real windows plugs in as
-// another source. Only the portable build has event sources.
+// The portable window model has an event source instead of a user:
+// whenever a modal dialog waits for input it asks the current source for
+// the next user action, and every message box asks it for the button
+// pressed. A script (ScriptedEventSource) drives tests and the command-line
+// host; a renderer that shows real windows plugs in as another source.
+//
+// On Windows the dialogs are real and read the message queue, possibly in
+// another module's copy of this layer. There, installing a source starts a
+// thread that watches the process's windows, asks the source whenever a
+// dialog waits or a message box shows, and carries the actions out with
+// the window messages a user's input produces. Without a source, Windows
+// dialogs wait for the user as usual.
 #pragma once
 
 #include <functional>
@@ -94,7 +100,8 @@ public:
 
 // The source the modal loops use; null restores the default, which closes
 // every dialog at once and answers every message box with its default
-// button. Not owned.
+// button (on Windows: stops the player and leaves the dialogs to the
+// user). Not owned; on Windows it is called from the player's thread.
 void SetEventSource(EventSource* source);
 EventSource* CurrentEventSource();
 

@@ -95,7 +95,7 @@ bool AudioOutput::Close(std::string* error) {
 bool AudioOutput::Commit(std::string* error) {
     if (!Close(error)) return false;
     std::string reason;
-    if (!os::ReplaceFile(temporary_, path_, &reason)) {
+    if (!os::MoveIntoPlace(temporary_, path_, &reason)) {
         *error = "cannot write " + path_ + ": " + reason;
         return false;
     }

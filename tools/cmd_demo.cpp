@@ -106,7 +106,7 @@ public:
     TemporaryStore() {
         dir_ = os::MakeTemporaryDirectory();
         if (!dir_.empty() && !os::UseStoreIn(dir_)) {
-            os::RemoveDirectory(dir_);
+            os::RemoveEmptyDirectory(dir_);
             dir_.clear();
         }
     }
@@ -116,7 +116,7 @@ public:
         for (const char* name : {"registry.reg", "registry.reg.lock", "registry.reg.tmp"}) {
             os::RemoveFile(os::Join(dir_, name));
         }
-        os::RemoveDirectory(dir_);
+        os::RemoveEmptyDirectory(dir_);
     }
     bool ok() const { return !dir_.empty(); }
 

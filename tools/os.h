@@ -17,7 +17,7 @@ namespace tovana::os {
 // Null with a readable reason when the file cannot be loaded.
 void* LoadModule(const std::string& path, std::string* error);
 void* FindSymbol(void* module, const char* name);
-void FreeModule(void* module);
+void UnloadModule(void* module);
 
 // The running executable; empty when it cannot be told.
 std::string SelfPath();
@@ -45,11 +45,11 @@ bool MakeDirectory(const std::string& path, std::string* reason);
 std::FILE* CreateUniqueFile(const std::string& prefix, const std::string& like, std::string* name,
                             std::string* reason);
 // Puts `from` in place of `to`, replacing what is there.
-bool ReplaceFile(const std::string& from, const std::string& to, std::string* reason);
+bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* reason);
 void RemoveFile(const std::string& path);
 // A new empty folder for temporary files; empty when none can be made.
 std::string MakeTemporaryDirectory();
-void RemoveDirectory(const std::string& path);
+void RemoveEmptyDirectory(const std::string& path);
 // Positions beyond 2 GiB too.
 bool Seek(std::FILE* file, std::int64_t offset);
 // The length of an open file in bytes; -1 when it cannot be told.

@@ -40,7 +40,7 @@ void* LoadModule(const std::string& path, std::string* error) {
 
 void* FindSymbol(void* module, const char* name) { return dlsym(module, name); }
 
-void FreeModule(void* module) { dlclose(module); }
+void UnloadModule(void* module) { dlclose(module); }
 
 std::string SelfPath() {
     char self[PATH_MAX];
@@ -108,7 +108,7 @@ std::FILE* CreateUniqueFile(const std::string& prefix, const std::string& like, 
     return file;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string* reason) {
+bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* reason) {
     if (std::rename(from.c_str(), to.c_str()) == 0) return true;
     *reason = std::strerror(errno);
     return false;
@@ -121,7 +121,7 @@ std::string MakeTemporaryDirectory() {
     return mkdtemp(pattern) != nullptr ? std::string(pattern) : std::string();
 }
 
-void RemoveDirectory(const std::string& path) { rmdir(path.c_str()); }
+void RemoveEmptyDirectory(const std::string& path) { rmdir(path.c_str()); }
 
 bool Seek(std::FILE* file, std::int64_t offset) { return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0; }
 

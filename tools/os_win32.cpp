@@ -85,7 +85,7 @@ void* FindSymbol(void* module, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
-void FreeModule(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+void UnloadModule(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
 
 std::string SelfPath() {
     std::vector<char> path(MAX_PATH);
@@ -152,7 +152,7 @@ std::FILE* CreateUniqueFile(const std::string& prefix, const std::string&, std::
     return nullptr;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string* reason) {
+bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* reason) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     *reason = SystemText(GetLastError());
     return false;
@@ -173,7 +173,7 @@ std::string MakeTemporaryDirectory() {
     return "";
 }
 
-void RemoveDirectory(const std::string& path) { RemoveDirectoryA(path.c_str()); }
+void RemoveEmptyDirectory(const std::string& path) { RemoveDirectoryA(path.c_str()); }
 
 bool Seek(std::FILE* file, std::int64_t offset) { return _fseeki64(file, offset, SEEK_SET) == 0; }
 

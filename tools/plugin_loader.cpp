@@ -3,7 +3,7 @@
 #include "tools/os.h"
 
 PluginLoader::~PluginLoader() {
-    if (handle_ != nullptr) tovana::os::FreeModule(handle_);
+    if (handle_ != nullptr) tovana::os::UnloadModule(handle_);
 }
 
 bool PluginLoader::Load(const std::string& path) {

@@ -33,7 +33,7 @@ bool OpenSetupWindow(const Context& context, SetupWindow* window, std::string* e
     auto create = reinterpret_cast<CreateFunction>(os::FindSymbol(library, "ZtGuiCreate"));
     auto destroy = reinterpret_cast<DestroyFunction>(os::FindSymbol(library, "ZtGuiDestroy"));
     if (create == nullptr || destroy == nullptr) {
-        os::FreeModule(library);
+        os::UnloadModule(library);
         *error = "setup cannot show a window: libztgui.so lacks its entry points";
         return false;
     }
