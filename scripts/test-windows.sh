@@ -181,4 +181,99 @@ else
     tail -30 build-win64/linux-reference.log
 fi
 
+# --- tovana.exe beside the Linux tovana -----------------------------------------
+step "tovana.exe, the command-line host, against the Linux tovana"
+# The same commands on the same files, each side starting from an empty
+# store (a file of its own on Linux, the plug-in's registry key deleted
+# under Wine): the same samples must come out and the same settings stay.
+# tovana.exe plays the apply options on the real dialog under Xvfb.
+tovana_check() {  # tovana_check WINE BUILD LABEL
+    local wine=$1 build=$2 label=$3
+    local work="$root/$2/tovana-check" prefix="$root/$2/wineprefix" exe="$root/$2/bin/tovana.exe"
+    rm -rf "$work" && mkdir -p "$work/linux" "$work/windows"
+    cp data/voice_mono.wav data/voice_stereo.wav "$work/"
+    [[ -d $prefix ]] || fresh_prefix "$wine" "$prefix"
+    WINEARCH=$(arch_of "$wine") WINEPREFIX="$prefix" timeout 60 "$wine" reg delete \
+        'HKCU\Software\Kestrum\Zentrix CoolEdit Plugin Tovana' /f >/dev/null 2>&1
+    lin() { (cd "$work" && TOVANA_REGISTRY="$work/linux.reg" "$reference/bin/tovana" "$@"); }
+    win() { run_wine "$wine" "$prefix" "$work" "$exe" "$@"; }
+    same_audio() {  # same_audio NAME: linux/NAME against windows/NAME, as render_presets compares
+        python3 - "$work/linux/$1" "$work/windows/$1" <<'PY'
+import array, sys, wave
+def read(path):
+    with wave.open(path) as w:
+        return w.getnchannels(), w.getframerate(), array.array('h', w.readframes(w.getnframes()))
+a, b = read(sys.argv[1]), read(sys.argv[2])
+name = sys.argv[1].rsplit('/', 1)[-1]
+if a[:2] != b[:2] or len(a[2]) != len(b[2]) or not a[2]:
+    print("FAIL %-24s format or length differ" % name)
+    sys.exit(1)
+differing = [abs(x - y) for x, y in zip(a[2], b[2]) if x != y]
+largest = max(differing, default=0)
+ok = largest <= 1 and len(differing) * 1000 <= len(a[2])  # at most one in a thousand, by one
+print("%s %-24s %d of %d samples differ, largest difference %d"
+      % ("ok  " if ok else "FAIL", name, len(differing), len(a[2]), largest))
+sys.exit(0 if ok else 1)
+PY
+    }
+    local log="$work/tovana.log"
+    if [[ $(win --version 2>>"$log" | tr -d '\r') == "$(lin --version)" ]]; then
+        ok "$label tovana.exe --version"
+    else
+        fail "$label tovana.exe --version"
+    fi
+    if win info 2>>"$log" | tr -d '\r' | grep -v '^plug-in:' >"$work/windows/info.txt" &&
+       lin info | grep -v '^plug-in:' >"$work/linux/info.txt" && diff "$work/linux/info.txt" "$work/windows/info.txt"; then
+        ok "$label tovana.exe info"
+    else
+        fail "$label tovana.exe info"
+    fi
+    apply_case() {  # apply_case OUTPUT ARGS...: the same apply on both sides, then the samples compared
+        local name=$1
+        shift
+        lin apply -q --seed 11 "$@" "linux/$name" 2>>"$log" &&
+            win apply -q --seed 11 "$@" "windows/$name" >>"$log" 2>&1 && same_audio "$name"
+    }
+    local all=true
+    apply_case communicator.wav --effect communicator --preset "Shuttle Comm" voice_mono.wav || all=false
+    apply_case deepenator.wav --effect deepenator --preset "Dark Lord" --set "Pitch Scale Left=-3" \
+        --wet 80 --dry 20 voice_stereo.wav || all=false
+    # The noise is random: the seed reaches the plug-in.
+    apply_case cylonator.wav --effect cylonator --set "Freq=37" --set "Noise Left Enabled=1" voice_stereo.wav ||
+        all=false
+    $all && ok "$label tovana.exe apply gives the Linux tovana's samples" ||
+        fail "$label tovana.exe apply differs from the Linux tovana (log: $log)"
+    # What the applies stored, as each side shows it (the first line names the store).
+    if win settings 2>>"$log" | tr -d '\r' | tail -n +2 >"$work/windows/settings.txt" &&
+       lin settings | tail -n +2 >"$work/linux/settings.txt" &&
+       grep -q '^active effect: Cylonator' "$work/windows/settings.txt" &&
+       diff "$work/linux/settings.txt" "$work/windows/settings.txt"; then
+        ok "$label tovana.exe settings shows what the applies stored"
+    else
+        fail "$label tovana.exe settings"
+    fi
+    local status=0
+    win apply --wet 150 voice_mono.wav windows/bad.wav >"$work/bad.txt" 2>&1 || status=$?
+    if [[ $status -eq 1 ]] && grep -q '^tovana: .*wet' "$work/bad.txt" && [[ ! -e $work/windows/bad.wav ]]; then
+        ok "$label tovana.exe refuses a bad argument with status 1 and a message"
+    else
+        fail "$label tovana.exe bad argument (status $status: $(head -1 "$work/bad.txt"))"
+    fi
+    # A batch runs each file in a worker process of its own.
+    if lin apply -q --seed 5 --effect cylonator --preset Sylon -o linux/batch voice_mono.wav voice_stereo.wav 2>>"$log" &&
+       win apply -q --seed 5 --effect cylonator --preset Sylon -j 2 -o windows/batch voice_mono.wav voice_stereo.wav \
+           >>"$log" 2>&1 &&
+       same_audio batch/voice_mono.wav && same_audio batch/voice_stereo.wav; then
+        ok "$label tovana.exe batch in worker processes"
+    else
+        fail "$label tovana.exe batch (log: $log)"
+    fi
+}
+if cmake --build "$reference" -j"$jobs" --target tovana >>build-win64/linux-reference.log 2>&1; then
+    [[ -f build-win64/bin/tovana.exe ]] && tovana_check "$wine64" build-win64 "64-bit"
+    $can_run_32bit && [[ -f build-win32/bin/tovana.exe ]] && tovana_check "$wine32_loader" build-win32 "32-bit"
+else
+    fail "Linux tovana (log: build-win64/linux-reference.log)"
+fi
+
 finish
