@@ -268,6 +268,29 @@ PY
     else
         fail "$label tovana.exe batch (log: $log)"
     fi
+    # The picture's rows go into stored deflate blocks there: any PNG reader takes them.
+    if win apply -q --seed 3 --spectrogram windows/picture.png voice_mono.wav windows/picture.wav >>"$log" 2>&1 &&
+       python3 - "$work/windows/picture.png" <<'PY'
+import struct, sys, zlib
+data = open(sys.argv[1], 'rb').read()
+assert data[:8] == b'\x89PNG\r\n\x1a\n'
+at, packed = 8, b''
+while at < len(data):
+    length, kind = struct.unpack('>I4s', data[at:at + 8])
+    body = data[at + 8:at + 8 + length]
+    assert struct.unpack('>I', data[at + 8 + length:at + 12 + length])[0] == zlib.crc32(kind + body), kind
+    if kind == b'IHDR':
+        width, height = struct.unpack('>II', body[:8])
+    if kind == b'IDAT':
+        packed += body
+    at += 12 + length
+assert len(zlib.decompress(packed)) == height * (width * 3 + 1)
+PY
+    then
+        ok "$label tovana.exe --spectrogram writes a PNG"
+    else
+        fail "$label tovana.exe --spectrogram"
+    fi
 }
 if cmake --build "$reference" -j"$jobs" --target tovana >>build-win64/linux-reference.log 2>&1; then
     [[ -f build-win64/bin/tovana.exe ]] && tovana_check "$wine64" build-win64 "64-bit"

@@ -1,5 +1,4 @@
-// Without zlib: the rows go into the stream uncompressed, in stored deflate
-// blocks. Every PNG reader takes them; the file is just larger.
+// The zlib stream and checksum of a PNG without zlib.
 #include "tools/png_deflate.h"
 
 namespace tovana {
@@ -16,7 +15,7 @@ std::uint32_t Adler32(const std::vector<unsigned char>& bytes) {
 
 }  // namespace
 
-std::vector<unsigned char> ZlibStream(const std::vector<unsigned char>& raw) {
+std::vector<unsigned char> StoredZlibStream(const std::vector<unsigned char>& raw) {
     constexpr std::size_t kMaxBlock = 65535;
     std::vector<unsigned char> out = {0x78, 0x01};  // deflate, 32 KiB window, no preset dictionary
     std::size_t at = 0;
@@ -37,7 +36,7 @@ std::vector<unsigned char> ZlibStream(const std::vector<unsigned char>& raw) {
     return out;
 }
 
-std::uint32_t Crc32(const unsigned char* bytes, std::size_t size) {
+std::uint32_t BitwiseCrc32(const unsigned char* bytes, std::size_t size) {
     std::uint32_t crc = 0xFFFFFFFFu;
     for (std::size_t i = 0; i < size; ++i) {
         crc ^= bytes[i];
