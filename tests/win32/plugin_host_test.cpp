@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/user_input.h"
+
 namespace {
 
 // Offsets of the TransformRecord. The 32-bit layout is the editor's; the
@@ -368,10 +370,7 @@ struct Step {
 // A button press that returns at once, so that a dialog the button opens
 // does not hold up the user.
 std::function<void(HWND)> Press(int button) {
-    return [button](HWND dialog) {
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
-    };
+    return [button](HWND dialog) { platform::win32::input::PostButtonPress(dialog, button); };
 }
 
 class User {
@@ -474,45 +473,23 @@ double AsDouble(const Stored& stored) {
     return value;
 }
 
-// What a user does with the mouse, as window messages.
-struct ClassSearch {
-    const char* name;
-    HWND found;
-};
-
-BOOL CALLBACK MatchClass(HWND child, LPARAM data) {
-    auto* search = reinterpret_cast<ClassSearch*>(data);
-    char name[64] = {};
-    GetClassNameA(child, name, sizeof name);
-    if (lstrcmpiA(name, search->name) != 0) return TRUE;
-    search->found = child;
-    return FALSE;
-}
-
-HWND FindChildOfClass(HWND parent, const char* className) {
-    ClassSearch search{className, nullptr};
-    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+// What a user does with the mouse, as window messages (the messages the
+// platform layer's player sends for tovana.exe).
+using platform::win32::input::FindChildOfClass;
 
 void ClickTab(HWND dialog, int index) {
     HWND tab = FindChildOfClass(dialog, "SysTabControl32");
     ASSERT_NE(tab, nullptr);
-    SendMessageA(tab, TCM_SETCURSEL, index, 0);
-    NMHDR header{tab, static_cast<UINT_PTR>(GetDlgCtrlID(tab)), static_cast<UINT>(TCN_SELCHANGE)};
-    SendMessageA(GetParent(tab), WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    platform::win32::input::ClickTab(tab, index);
 }
 
 void DragSlider(HWND dialog, int id, int position) {
     HWND slider = GetDlgItem(dialog, id);
     ASSERT_NE(slider, nullptr);
-    SendMessageA(slider, TBM_SETPOS, TRUE, position);
-    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position), reinterpret_cast<LPARAM>(slider));
-    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position), reinterpret_cast<LPARAM>(slider));
-    SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
+    platform::win32::input::DragSlider(slider, position);
 }
 
-void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id) { platform::win32::input::ClickButton(GetDlgItem(dialog, id)); }
 
 TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
     HKEY parent = nullptr;
