@@ -43,10 +43,13 @@ const Alias kAliases[] = {{"wave", "wav"}, {"aif", "aiff"}, {"aifc", "aiff"}, {"
 
 }  // namespace
 
-AudioInput::~AudioInput() {
+AudioInput::~AudioInput() { Close(); }
+
+void AudioInput::Close() {
     if (file_ == nullptr) return;
     if (file_->sf != nullptr) sf_close(file_->sf);
     delete file_;
+    file_ = nullptr;
 }
 
 bool AudioInput::Open(const std::string& path, std::string* error) {
@@ -86,6 +89,10 @@ bool AudioInput::Open(const std::string& path, std::string* error) {
 }
 
 bool AudioInput::Read(std::int64_t frame, std::int16_t* samples, std::int64_t count, std::string* error) {
+    if (file_ == nullptr) {
+        *error = "cannot read " + path_ + ": it is not open";
+        return false;
+    }
     SNDFILE* sf = file_->sf;
     if (frame != position_ && sf_seek(sf, frame, SEEK_SET) < 0) {
         *error = "cannot read " + path_ + ": " + sf_strerror(sf);

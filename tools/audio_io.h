@@ -27,6 +27,9 @@ public:
 
     // `count` frames starting at `frame`, interleaved; seeks when needed.
     bool Read(std::int64_t frame, std::int16_t* samples, std::int64_t count, std::string* error);
+    // Lets go of the file, so that an output may take its place (Windows
+    // cannot replace a file that is open).
+    void Close();
 
 private:
     struct File;  // the backend's

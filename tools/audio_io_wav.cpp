@@ -17,7 +17,12 @@ struct AudioOutput::File {
     WavWriter writer;
 };
 
-AudioInput::~AudioInput() { delete file_; }
+AudioInput::~AudioInput() { Close(); }
+
+void AudioInput::Close() {
+    delete file_;
+    file_ = nullptr;
+}
 
 bool AudioInput::Open(const std::string& path, std::string* error) {
     path_ = path;
@@ -42,6 +47,10 @@ bool AudioInput::Open(const std::string& path, std::string* error) {
 }
 
 bool AudioInput::Read(std::int64_t frame, std::int16_t* samples, std::int64_t count, std::string* error) {
+    if (file_ == nullptr) {
+        *error = "cannot read " + path_ + ": it is not open";
+        return false;
+    }
     return file_->reader.Read(frame, samples, count, error);
 }
 

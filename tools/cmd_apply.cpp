@@ -98,6 +98,7 @@ int ApplyOne(const Context& context, const ApplyOptions& options) {
         output.Discard();
         return Complain(kExitFailed, error);
     }
+    input.Close();  // OUTPUT may be INPUT
     if (!output.Commit(&error)) return Complain(kExitFailed, error);
     return kExitOk;
 }

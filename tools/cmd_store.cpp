@@ -21,8 +21,8 @@ const char kSettingsHelp[] =
     "usage: tovana settings\n"
     "\n"
     "Shows what the plug-in has stored: every effect's last settings, the\n"
-    "effect used last and the mix. The store is the file named on the first\n"
-    "line (TOVANA_REGISTRY chooses another).\n";
+    "effect used last and the mix. The first line names the store (on Linux\n"
+    "a file, which TOVANA_REGISTRY can choose; on Windows the registry key).\n";
 
 const char kPresetsHelp[] =
     "usage: tovana presets [EFFECT]\n"

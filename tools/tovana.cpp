@@ -29,8 +29,10 @@ const char kUsage[] =
     "  --help         this text; tovana COMMAND --help for a command\n"
     "  --version      the version\n"
     "\n"
-    "Settings and presets live in the plug-in's store, a registry export file\n"
-    "($XDG_CONFIG_HOME/zentrix-tovana/registry.reg; TOVANA_REGISTRY names another).\n"
+    "Settings and presets live in the plug-in's store: on Linux a registry export\n"
+    "file ($XDG_CONFIG_HOME/zentrix-tovana/registry.reg; TOVANA_REGISTRY names\n"
+    "another), on Windows the registry (HKEY_CURRENT_USER\\Software\\Kestrum\\\n"
+    "Zentrix CoolEdit Plugin Tovana), which the editor's plug-in shares.\n"
     "\n"
     "Exit status: 0 done, 1 command-line problem, 2 error while processing,\n"
     "130 cancelled.\n";
