@@ -195,6 +195,8 @@ tovana_check() {  # tovana_check WINE BUILD LABEL
     [[ -d $prefix ]] || fresh_prefix "$wine" "$prefix"
     WINEARCH=$(arch_of "$wine") WINEPREFIX="$prefix" timeout 60 "$wine" reg delete \
         'HKCU\Software\Kestrum\Zentrix CoolEdit Plugin Tovana' /f >/dev/null 2>&1
+    # Wine's session started here has no display; the next program must start a new one.
+    WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null || true
     lin() { (cd "$work" && TOVANA_REGISTRY="$work/linux.reg" "$reference/bin/tovana" "$@"); }
     win() { run_wine "$wine" "$prefix" "$work" "$exe" "$@"; }
     same_audio() {  # same_audio NAME: linux/NAME against windows/NAME, as render_presets compares
@@ -267,6 +269,17 @@ PY
         ok "$label tovana.exe batch in worker processes"
     else
         fail "$label tovana.exe batch (log: $log)"
+    fi
+    # The output may replace the input, which Windows allows only once the input is closed.
+    cp "$work/voice_mono.wav" "$work/linux/in-place.wav" && cp "$work/voice_mono.wav" "$work/windows/in-place.wav"
+    if lin apply -q --seed 11 --effect communicator --preset "Bad Cell Phone" linux/in-place.wav linux/in-place.wav \
+           2>>"$log" &&
+       win apply -q --seed 11 --effect communicator --preset "Bad Cell Phone" windows/in-place.wav windows/in-place.wav \
+           >>"$log" 2>&1 &&
+       ! cmp -s "$work/voice_mono.wav" "$work/windows/in-place.wav" && same_audio in-place.wav; then
+        ok "$label tovana.exe apply with the input as output"
+    else
+        fail "$label tovana.exe apply with the input as output (log: $log)"
     fi
     # The picture's rows go into stored deflate blocks there: any PNG reader takes them.
     if win apply -q --seed 3 --spectrogram windows/picture.png voice_mono.wav windows/picture.wav >>"$log" 2>&1 &&
