@@ -6,10 +6,13 @@
 # with the Linux build's. Exits non-zero on any failure; the last line
 # sums up.
 #
-# The editor loads the 32-bit plug-in. Its tests run under Wine when this
-# machine can execute 32-bit x86 code; where it cannot (some virtual
-# machines lack the 32-bit mode), the same tests run on the 64-bit Windows
-# build under 64-bit Wine, and the 32-bit plug-in is checked by inspection.
+# The editor loads the 32-bit plug-in. Its tests run under 32-bit Wine,
+# and so do the 64-bit Windows build's under 64-bit Wine. Where this
+# machine cannot execute 32-bit x86 code (some virtual machines lack the
+# 32-bit mode), the 32-bit Wine runs in a virtual machine under emulation
+# (scripts/run-32bit.sh, several minutes); where that cannot be set up
+# either, the 32-bit tests are skipped and the 32-bit plug-in is checked
+# by inspection only.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -69,17 +72,37 @@ wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wine32_loader=/usr/lib/wine/wine
 arch_of() { [[ $1 == "$wine32_loader" ]] && echo win32 || echo win64; }
 
+# True once the 32-bit Wine is to run in the emulator (see below).
+wine32_emulated=false
+emulated() { [[ $1 == "$wine32_loader" ]] && $wine32_emulated; }
+# Runs COMMAND where WINE's programs can execute: here, or in the emulator.
+where_wine_runs() {  # where_wine_runs WINE COMMAND...
+    if emulated "$1"; then
+        shift
+        "$root/scripts/run-32bit.sh" --timeout 1200 -- "$@"
+    else
+        shift
+        "$@"
+    fi
+}
+
 # Runs a Windows program under Wine on a virtual display of its own (the
 # plug-in's dialog needs one): run_wine WINE PREFIX DIR PROGRAM ARGS...
 run_wine() {
     local wine=$1 prefix=$2 dir=$3
     shift 3
-    (cd "$dir" && WINEARCH=$(arch_of "$wine") WINEPREFIX="$prefix" xvfb-run -a timeout 600 "$wine" "$@")
+    (cd "$dir" && WINEARCH=$(arch_of "$wine") WINEPREFIX="$prefix" \
+                  where_wine_runs "$wine" xvfb-run -a timeout 600 "$wine" "$@")
 }
 
 fresh_prefix() {
     local wine=$1 prefix=$2
     rm -rf "$prefix"
+    if emulated "$wine"; then  # one emulator run, which ends once the prefix is written
+        WINEARCH=win32 WINEPREFIX="$prefix" "$root/scripts/run-32bit.sh" --timeout 900 -- \
+            sh -c '"$0" wineboot -i >/dev/null 2>&1; wineserver -w' "$wine"
+        return
+    fi
     WINEARCH=$(arch_of "$wine") WINEPREFIX="$prefix" timeout 300 "$wine" wineboot -i >/dev/null 2>&1
     WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null || true
 }
@@ -132,9 +155,21 @@ else
     tail -30 build-win32/build.log build-win32/configure.log
 fi
 
+if [[ -f build-win32/bin/ZentrixTvn.xfm ]] && ! $can_run_32bit; then
+    step "Emulator for the 32-bit tests (this machine cannot execute 32-bit x86 code)"
+    # The guest runs this machine's own 32-bit Wine.
+    if [[ $(id -u) -eq 0 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    if scripts/ensure-packages.sh wine32:i386 && scripts/run-32bit.sh --prepare; then
+        wine32_emulated=true
+    else
+        echo "The emulator cannot be set up here (see above); the 64-bit build's tests stand in."
+    fi
+fi
 if [[ -f build-win32/bin/ZentrixTvn.xfm ]]; then
-    if $can_run_32bit; then
-        step "32-bit tests under Wine"
+    if $can_run_32bit || $wine32_emulated; then
+        step "32-bit tests under Wine$($wine32_emulated && echo ", in the emulator")"
         run_tests "$wine32_loader" build-win32 "32-bit"
     else
         echo "This machine cannot execute 32-bit x86 code; the 64-bit build's tests stand in."
@@ -175,7 +210,8 @@ if { [[ -f "$reference/CMakeCache.txt" ]] ||
         fi
     }
     [[ -f build-win64/bin/render_presets.exe ]] && compare "$wine64" build-win64 "64-bit"
-    $can_run_32bit && [[ -f build-win32/bin/render_presets.exe ]] && compare "$wine32_loader" build-win32 "32-bit"
+    { $can_run_32bit || $wine32_emulated; } && [[ -f build-win32/bin/render_presets.exe ]] &&
+        compare "$wine32_loader" build-win32 "32-bit"
 else
     fail "Linux reference build (log: build-win64/linux-reference.log)"
     tail -30 build-win64/linux-reference.log
@@ -305,6 +341,20 @@ PY
         fail "$label tovana.exe --spectrogram"
     fi
 }
+# Like the plug-in, tovana.exe needs nothing but the system's own DLLs.
+tovana_imports() {  # tovana_imports OBJDUMP BUILD LABEL
+    local exe="$2/bin/tovana.exe" others
+    [[ -f $exe ]] || { fail "$3 tovana.exe was not built"; return; }
+    others=$("$1" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '[:upper:]' '[:lower:]' |
+             grep -vxE '(advapi32|comctl32|gdi32|kernel32|msvcrt|shell32|shlwapi|user32)\.dll' | tr '\n' ' ')
+    if [[ -z $others ]]; then
+        ok "$3 tovana.exe imports system DLLs only"
+    else
+        fail "$3 tovana.exe imports $others"
+    fi
+}
+tovana_imports i686-w64-mingw32-objdump build-win32 "32-bit"
+tovana_imports x86_64-w64-mingw32-objdump build-win64 "64-bit"
 if cmake --build "$reference" -j"$jobs" --target tovana >>build-win64/linux-reference.log 2>&1; then
     [[ -f build-win64/bin/tovana.exe ]] && tovana_check "$wine64" build-win64 "64-bit"
     $can_run_32bit && [[ -f build-win32/bin/tovana.exe ]] && tovana_check "$wine32_loader" build-win32 "32-bit"
