@@ -13,6 +13,7 @@
 #include <map>
 
 #include "platform/clock.h"
+#include "tools/command_line.h"
 #include "tools/store_view.h"
 
 namespace tovana::os {
@@ -45,32 +46,6 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
         default:
             return FALSE;
     }
-}
-
-// One argument as the C runtime's parser will split it again: quotes
-// around it when it holds a space, a tab or a quote (or is empty), a
-// backslash before each quote, and backslashes before a quote or the
-// closing quote doubled.
-std::string QuoteArgument(const std::string& arg) {
-    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) return arg;
-    std::string quoted = "\"";
-    std::size_t backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == '"') {
-            quoted.append(backslashes * 2 + 1, '\\');
-        } else {
-            quoted.append(backslashes, '\\');
-        }
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, '\\');
-    quoted += '"';
-    return quoted;
 }
 
 }  // namespace
@@ -190,8 +165,8 @@ int ProcessorCount() {
 ProcessId StartProcess(const std::string& program, const std::vector<std::string>& args) {
     // WaitForMultipleObjects waits for at most this many.
     if (g_processes.size() >= MAXIMUM_WAIT_OBJECTS) return -1;
-    std::string line = QuoteArgument(program);
-    for (const std::string& arg : args) line += " " + QuoteArgument(arg);
+    std::string line = QuoteWindowsArgument(program);
+    for (const std::string& arg : args) line += " " + QuoteWindowsArgument(arg);
     std::vector<char> buffer(line.begin(), line.end());
     buffer.push_back('\0');
     STARTUPINFOA startup{};
