@@ -338,6 +338,18 @@ private:
         }
         const std::string failure = Apply(dialog, *action);
         if (!failure.empty()) source_->ActionFailed(*action, title, failure);
+        WaitUntilAnswering(dialog);
+    }
+
+    // A click whose handler outlasts ClickButton's wait (storing the
+    // settings on a slow disk) is still running; the dialog is asked again
+    // only once its thread takes messages again, in its own loop or in that
+    // of a box or dialog the handler opened.
+    static void WaitUntilAnswering(HWND dialog) {
+        for (int attempt = 0; attempt < 600 && IsWindow(dialog); ++attempt) {
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result) != 0) return;
+        }
     }
 
     EventSource* source_;
