@@ -340,6 +340,20 @@ PY
     else
         fail "$label tovana.exe --spectrogram"
     fi
+    # A damaged store: the plug-in's message box is read and answered, and the run fails.
+    WINEARCH=$(arch_of "$wine") WINEPREFIX="$prefix" timeout 60 "$wine" reg delete \
+        'HKCU\Software\Kestrum\Zentrix CoolEdit Plugin Tovana\Init\Last Alienator Settings' /v Squelch /f \
+        >/dev/null 2>&1
+    WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null || true
+    status=0
+    win apply -q --effect communicator voice_mono.wav windows/damaged.wav >"$work/damaged.txt" 2>&1 || status=$?
+    if [[ $status -eq 2 ]] && [[ ! -e $work/windows/damaged.wav ]] &&
+       grep -q '^tovana: message from the plug-in: \[Zentrix CoolEdit Plugin Tovana: Registry Read Error\]' \
+           "$work/damaged.txt"; then
+        ok "$label tovana.exe shows the plug-in's message box and fails"
+    else
+        fail "$label tovana.exe with a damaged store (status $status: $(head -1 "$work/damaged.txt"))"
+    fi
 }
 # Like the plug-in, tovana.exe needs nothing but the system's own DLLs.
 tovana_imports() {  # tovana_imports OBJDUMP BUILD LABEL
