@@ -105,9 +105,13 @@ class TemporaryStore {
 public:
     TemporaryStore() {
         dir_ = os::MakeTemporaryDirectory();
-        if (!dir_.empty() && !os::UseStoreIn(dir_)) {
+        if (dir_.empty()) {
+            problem_ = "cannot make a temporary store";
+        } else if (!os::UseStoreIn(dir_)) {
             os::RemoveEmptyDirectory(dir_);
             dir_.clear();
+            problem_ = "the demo needs a store of its own, and the plug-in keeps its settings in " +
+                       os::StoreLocation() + ", which the demo would change; nothing was run";
         }
     }
     ~TemporaryStore() {
@@ -119,9 +123,11 @@ public:
         os::RemoveEmptyDirectory(dir_);
     }
     bool ok() const { return !dir_.empty(); }
+    const std::string& problem() const { return problem_; }
 
 private:
     std::string dir_;
+    std::string problem_;
 };
 
 }  // namespace
@@ -163,6 +169,8 @@ int DemoCommand(const Context& context, const Args& args) {
             outDir = args[i];
         }
     }
+    TemporaryStore store;
+    if (!store.ok()) return Complain(kExitFailed, store.problem());
     const std::string sample = FindSample(context);
     if (sample.empty()) return Complain(kExitFailed, std::string("cannot find the bundled sample ") + kSampleName);
     std::string error;
@@ -171,11 +179,6 @@ int DemoCommand(const Context& context, const Args& args) {
     }
     Levels before;
     if (!Measure(sample, &before, &error)) return Complain(kExitFailed, error);
-    TemporaryStore store;
-    if (!store.ok()) {
-        return Complain(kExitFailed, "cannot keep the demo's settings apart from yours (store: " + os::StoreLocation() +
-                                         "); nothing was run");
-    }
     PluginLoader plugin;
     if (!plugin.Load(context.pluginPath)) return Complain(kExitFailed, plugin.error());
     InstallInterruptHandler();
