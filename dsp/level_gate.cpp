@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "dsp/log10.h"
+
 namespace dsp {
 namespace {
 
@@ -19,7 +21,7 @@ constexpr std::uint64_t kInfinityBits = 0x7FF0000000000000u;
 }  // namespace
 
 bool LevelGate::Exact(double power) const {
-    const double level = 10.0 * std::log10(power);
+    const double level = 10.0 * Log10(power);
     switch (test_) {
         case Test::Above: return level > limit_;
         case Test::AtLeast: return level >= limit_;

@@ -2,7 +2,8 @@
 // decibels.
 //
 // The effects compare level = 10*log10(power) with a setting once per
-// sample. 10*log10 only grows with the power, so the comparison flips at one
+// sample, with the logarithm of dsp/log10.h, which every build computes
+// alike. 10*log10 only grows with the power, so the comparison flips at one
 // power value; the gate finds that value once, with the same logarithm, and
 // then compares powers. Powers within a hair of the switch point (a relative
 // 2^-30, thousands of times wider than any rounding of the logarithm) still
@@ -26,7 +27,13 @@ public:
     bool Passes(double power) const {
         if (power < low_) return below_;
         if (power > high_) return !below_;
-        return Exact(power);
+        // A follower fed silence holds one power for a long time, often
+        // right at the switch point: the last decision is kept.
+        if (power != lastPower_) {
+            lastPower_ = power;
+            lastDecision_ = Exact(power);
+        }
+        return lastDecision_;
     }
 
     // The comparison worked out with the logarithm.
@@ -38,6 +45,8 @@ private:
     bool below_;   // passes under the switch point instead of above it
     double low_;   // under: the level is below the limit
     double high_;  // over: the level is at or above it (or above, for Above)
+    mutable double lastPower_ = -1.0;  // no power is negative
+    mutable bool lastDecision_ = false;
 };
 
 }  // namespace dsp

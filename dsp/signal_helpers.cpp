@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "dsp/log10.h"
 #include "platform/random.h"
 
 namespace dsp {
@@ -10,6 +11,6 @@ double GaussianNoise(float mean, float variance) {
     return GaussianNoiseFrom(platform::Random, mean, variance);
 }
 
-double LevelFollower::Update(double x) { return 10.0 * std::log10(Power(x)); }
+double LevelFollower::Update(double x) { return 10.0 * Log10(Power(x)); }
 
 }  // namespace dsp

@@ -1,5 +1,5 @@
-// Renders the same generated audio through every effect with one built-in
-// preset each and a fixed seed, so that the Linux and the Windows build can
+// Renders the same generated audio through every effect with its first
+// built-in preset and with its default settings, and a fixed seed, so that the Linux and the Windows build can
 // be compared sample by sample:
 //
 //   render_presets render           writes <effect>-<channels>.raw here
@@ -29,18 +29,23 @@ struct Case {
     EffectKind effect;
     int channels;
     int seconds;
+    bool defaults;  // the table's defaults instead of the first preset
 };
 
+// The defaults put the Alienator's squelch at -90 dB, where a follower fed
+// digital silence sits exactly at the switch point.
 const Case kCases[] = {
-    {EffectKind::Alienator, 2, 3},    {EffectKind::Alienator, 1, 1},
-    {EffectKind::Communicator, 2, 3}, {EffectKind::Communicator, 1, 1},
-    {EffectKind::Deepenator, 2, 3},   {EffectKind::Deepenator, 1, 1},
-    {EffectKind::Cylonator, 2, 3},    {EffectKind::Cylonator, 1, 1},
+    {EffectKind::Alienator, 2, 3, false},    {EffectKind::Alienator, 1, 1, false},
+    {EffectKind::Communicator, 2, 3, false}, {EffectKind::Communicator, 1, 1, false},
+    {EffectKind::Deepenator, 2, 3, false},   {EffectKind::Deepenator, 1, 1, false},
+    {EffectKind::Cylonator, 2, 3, false},    {EffectKind::Cylonator, 1, 1, false},
+    {EffectKind::Alienator, 1, 3, true},     {EffectKind::Communicator, 1, 3, true},
+    {EffectKind::Deepenator, 1, 1, true},    {EffectKind::Cylonator, 1, 1, true},
 };
 
 // Voice-like input: a buzz whose pitch glides, shaped into syllables by a
-// triangular envelope, with breaths of noise and stretches of near silence
-// between phrases (the squelch and static paths need those).
+// triangular envelope, with breaths of noise, near silence and digital
+// silence between phrases (the squelch and static paths need those).
 std::vector<std::int16_t> MakeAudio(int channels, int seconds) {
     std::vector<std::int16_t> audio;
     std::uint32_t noise = 12345;
@@ -58,7 +63,7 @@ std::vector<std::int16_t> MakeAudio(int channels, int seconds) {
             phase = (phase + 1) % period;
             const std::int64_t saw = (phase * 2000) / period - 1000;             // -1000..999
             sample = (saw * envelope) / 200 + hiss * 2;
-        } else {
+        } else if (inPhrase < 28500) {
             sample = hiss / 16;
         }
         for (int c = 0; c < channels; ++c) {
@@ -68,14 +73,15 @@ std::vector<std::int16_t> MakeAudio(int channels, int seconds) {
     return audio;
 }
 
-// The effect's first built-in preset, applied as the dialog applies it:
-// the effect's block and the working mix take its values.
-EffectSettings SettingsFor(EffectKind effect, std::string* presetName) {
+// The effect's defaults, or its first built-in preset applied as the dialog
+// applies it: the effect's block and the working mix take its values.
+EffectSettings SettingsFor(const Case& c, std::string* presetName) {
+    const EffectKind effect = c.effect;
     EffectSettings settings{};
     const EffectTable& table = TableOf(effect);
     WriteDefaults(settings, table);
     const BuiltInPresetList presets = BuiltInPresetsOf(effect);
-    if (presets.count > 0) {
+    if (!c.defaults && presets.count > 0) {
         std::memcpy(BlockOf(settings, table), presets.presets[0].block, table.blockSize);
         *presetName = presets.presets[0].name;
     } else {
@@ -88,14 +94,15 @@ EffectSettings SettingsFor(EffectKind effect, std::string* presetName) {
 }
 
 std::string FileName(const Case& c) {
-    return std::string(TableOf(c.effect).name) + (c.channels == 1 ? "-mono.raw" : "-stereo.raw");
+    return std::string(TableOf(c.effect).name) + (c.defaults ? "-defaults" : "") +
+           (c.channels == 1 ? "-mono.raw" : "-stereo.raw");
 }
 
 int Render() {
     platform::FixRunSeed(kSeed);
     for (const Case& c : kCases) {
         std::string preset;
-        const EffectSettings settings = SettingsFor(c.effect, &preset);
+        const EffectSettings settings = SettingsFor(c, &preset);
         TestHost host(MakeAudio(c.channels, c.seconds), static_cast<std::uint16_t>(c.channels), kRate);
         if (dsp::RunActiveEffect(host.record, settings) != 0) {
             std::fprintf(stderr, "%s: the run failed\n", FileName(c).c_str());
