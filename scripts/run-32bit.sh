@@ -69,6 +69,10 @@ if [[ $mode == run ]] && can_run_32bit; then
 fi
 
 # --- The emulator: packages, kernel, initramfs -----------------------------
+# One setup at a time: several runs may share the cache.
+mkdir -p "$cache" || die "cannot make $cache"
+exec 9>"$cache/setup.lock"
+flock -w 900 9 || die "another run has been setting up the emulator for 15 minutes"
 "$here/ensure-packages.sh" qemu-system-x86 busybox-static >&2 ||
     die "the emulator's packages are missing (see above)"
 [[ -x /bin/busybox ]] && /bin/busybox --list | grep -qx cpio || die "/bin/busybox has no cpio"
@@ -166,6 +170,7 @@ EOF
     rm -rf "$staging"
 fi
 [[ $mode == prepare ]] && exit 0
+flock -u 9
 
 # --- The job ---------------------------------------------------------------
 job=$(mktemp -d "$cache/job.XXXXXX") || die "cannot make a job folder in $cache"
@@ -183,7 +188,8 @@ job=$(mktemp -d "$cache/job.XXXXXX") || die "cannot make a job folder in $cache"
 cpus=$(nproc)
 [[ $cpus -gt 4 ]] && cpus=4
 started=$SECONDS
-# The guest gets a minute more than the command, the host half a minute more still.
+# The command's own limit is set in the guest; booting and powering off
+# get a minute and a half more before the emulator itself is stopped.
 timeout -k 10 $((timeout_s + 90)) qemu-system-x86_64 \
     -M pc -cpu max,-smap -smp "$cpus" -m 4G -accel tcg,thread=multi \
     -nographic -no-reboot -net none -serial "file:$job/console" -monitor none \

@@ -123,9 +123,31 @@ build_windows() {
 run_tests() {
     local wine=$1 build=$2 label=$3
     local prefix="$root/$build/wineprefix"
-    fresh_prefix "$wine" "$prefix"
-    for test in plugin_host_test platform_win32_test; do
-        if run_wine "$wine" "$prefix" "$build/bin" "./$test.exe" >"$build/$test.log" 2>&1; then
+    local tests=(plugin_host_test platform_win32_test) test
+    for test in "${tests[@]}"; do rm -f "$build/$test.status"; done
+    if emulated "$wine"; then
+        # One emulator run for the prefix and both programs: each run pays
+        # for booting and for a cold start of Wine, a minute or more.
+        rm -rf "$prefix"
+        (cd "$build" && WINEARCH=win32 WINEPREFIX="$prefix" "$root/scripts/run-32bit.sh" --timeout 1800 -- \
+            bash -c 'wine=$1; shift
+                     "$wine" wineboot -i >/dev/null 2>&1; wineserver -w
+                     echo "in the emulator: the prefix took $SECONDS s"
+                     for test; do
+                         started=$SECONDS
+                         (cd bin && xvfb-run -a timeout 600 "$wine" "./$test.exe") >"$test.log" 2>&1
+                         echo $? >"$test.status"
+                         echo "in the emulator: $test took $((SECONDS - started)) s"
+                     done' - "$wine" "${tests[@]}")
+    else
+        fresh_prefix "$wine" "$prefix"
+        for test in "${tests[@]}"; do
+            run_wine "$wine" "$prefix" "$build/bin" "./$test.exe" >"$build/$test.log" 2>&1
+            echo $? >"$build/$test.status"
+        done
+    fi
+    for test in "${tests[@]}"; do
+        if [[ $(cat "$build/$test.status" 2>/dev/null) == 0 ]]; then
             ok "$label $test ($(grep -E '^\[  PASSED  \]' "$build/$test.log" | sed 's/\[  PASSED  \] //'))"
         else
             fail "$label $test (log: $build/$test.log)"
