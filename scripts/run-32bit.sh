@@ -190,6 +190,9 @@ cpus=$(nproc)
 started=$SECONDS
 # The command's own limit is set in the guest; booting and powering off
 # get a minute and a half more before the emulator itself is stopped.
+# No SMAP for the emulated CPU: with it, this qemu faults a 32-bit program's
+# IRET (Wine returns from its exception handling that way) as a kernel
+# access to user memory, and the kernel kills the program.
 timeout -k 10 $((timeout_s + 90)) qemu-system-x86_64 \
     -M pc -cpu max,-smap -smp "$cpus" -m 4G -accel tcg,thread=multi \
     -nographic -no-reboot -net none -serial "file:$job/console" -monitor none \
