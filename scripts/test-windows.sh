@@ -240,6 +240,25 @@ else
 fi
 
 # --- tovana.exe beside the Linux tovana -----------------------------------------
+same_samples() {  # same_samples A.wav B.wav: the samples compared as render_presets compares them
+    python3 - "$1" "$2" <<'PY'
+import array, sys, wave
+def read(path):
+    with wave.open(path) as w:
+        return w.getnchannels(), w.getframerate(), array.array('h', w.readframes(w.getnframes()))
+a, b = read(sys.argv[1]), read(sys.argv[2])
+name = sys.argv[1].rsplit('/', 1)[-1]
+if a[:2] != b[:2] or len(a[2]) != len(b[2]) or not a[2]:
+    print("FAIL %-24s format or length differ" % name)
+    sys.exit(1)
+differing = [abs(x - y) for x, y in zip(a[2], b[2]) if x != y]
+largest = max(differing, default=0)
+ok = largest <= 1 and len(differing) * 1000 <= len(a[2])  # at most one in a thousand, by one
+print("%s %-24s %d of %d samples differ, largest difference %d"
+      % ("ok  " if ok else "FAIL", name, len(differing), len(a[2]), largest))
+sys.exit(0 if ok else 1)
+PY
+}
 step "tovana.exe, the command-line host, against the Linux tovana"
 # The same commands on the same files, each side starting from an empty
 # store (a file of its own on Linux, the plug-in's registry key deleted
@@ -257,25 +276,7 @@ tovana_check() {  # tovana_check WINE BUILD LABEL
     WINEPREFIX="$prefix" timeout 60 wineserver -w 2>/dev/null || true
     lin() { (cd "$work" && TOVANA_REGISTRY="$work/linux.reg" "$reference/bin/tovana" "$@"); }
     win() { run_wine "$wine" "$prefix" "$work" "$exe" "$@"; }
-    same_audio() {  # same_audio NAME: linux/NAME against windows/NAME, as render_presets compares
-        python3 - "$work/linux/$1" "$work/windows/$1" <<'PY'
-import array, sys, wave
-def read(path):
-    with wave.open(path) as w:
-        return w.getnchannels(), w.getframerate(), array.array('h', w.readframes(w.getnframes()))
-a, b = read(sys.argv[1]), read(sys.argv[2])
-name = sys.argv[1].rsplit('/', 1)[-1]
-if a[:2] != b[:2] or len(a[2]) != len(b[2]) or not a[2]:
-    print("FAIL %-24s format or length differ" % name)
-    sys.exit(1)
-differing = [abs(x - y) for x, y in zip(a[2], b[2]) if x != y]
-largest = max(differing, default=0)
-ok = largest <= 1 and len(differing) * 1000 <= len(a[2])  # at most one in a thousand, by one
-print("%s %-24s %d of %d samples differ, largest difference %d"
-      % ("ok  " if ok else "FAIL", name, len(differing), len(a[2]), largest))
-sys.exit(0 if ok else 1)
-PY
-    }
+    same_audio() { same_samples "$work/linux/$1" "$work/windows/$1"; }
     local log="$work/tovana.log"
     if [[ $(win --version 2>>"$log" | tr -d '\r') == "$(lin --version)" ]]; then
         ok "$label tovana.exe --version"
@@ -295,6 +296,9 @@ PY
             win apply -q --seed 11 "$@" "windows/$name" >>"$log" 2>&1 && same_audio "$name"
     }
     local all=true
+    # The defaults from an empty store: a squelch at -90 dB, where digital
+    # silence sits on the switch point.
+    apply_case alienator.wav --effect alienator voice_mono.wav || all=false
     apply_case communicator.wav --effect communicator --preset "Shuttle Comm" voice_mono.wav || all=false
     apply_case deepenator.wav --effect deepenator --preset "Dark Lord" --set "Pitch Scale Left=-3" \
         --wet 80 --dry 20 voice_stereo.wav || all=false
@@ -377,6 +381,38 @@ PY
         fail "$label tovana.exe with a damaged store (status $status: $(head -1 "$work/damaged.txt"))"
     fi
 }
+# In the emulator every boot costs a minute or more: one boot runs two
+# applies of the 32-bit tovana.exe, with the dialog played and the noise
+# seeded, and their samples are compared with the Linux tovana's.
+tovana_check_emulated() {  # tovana_check_emulated BUILD LABEL
+    local build=$1 label=$2
+    local work="$root/$build/tovana-check" prefix="$root/$build/wineprefix"
+    rm -rf "$work" && mkdir -p "$work/linux" "$work/windows"
+    cp data/voice_mono.wav data/voice_stereo.wav "$work/"
+    local cases=(
+        "deepenator.wav --effect deepenator --preset Dark\ Lord --set Pitch\ Scale\ Left=-3 --wet 80 --dry 20 voice_stereo.wav"
+        "cylonator.wav --effect cylonator --set Freq=37 --set Noise\ Left\ Enabled=1 voice_mono.wav")
+    local all=true entry args
+    for entry in "${cases[@]}"; do
+        eval "args=($entry)"
+        (cd "$work" && TOVANA_REGISTRY="$work/linux.reg" "$reference/bin/tovana" apply -q --seed 11 \
+             "${args[@]:1}" "linux/${args[0]}") || all=false
+    done
+    (cd "$work" && WINEARCH=win32 WINEPREFIX="$prefix" "$root/scripts/run-32bit.sh" --timeout 900 -- \
+        bash -c 'wine=$1 exe=$2; shift 2
+                 "$wine" reg delete "HKCU\Software\Kestrum\Zentrix CoolEdit Plugin Tovana" /f >/dev/null 2>&1
+                 wineserver -w
+                 for entry; do
+                     eval "args=($entry)"
+                     xvfb-run -a timeout 600 "$wine" "$exe" apply -q --seed 11 "${args[@]:1}" "windows/${args[0]}"
+                 done' - "$wine32_loader" "$root/$build/bin/tovana.exe" "${cases[@]}") >"$work/tovana.log" 2>&1
+    for entry in "${cases[@]}"; do
+        eval "args=($entry)"
+        same_samples "$work/linux/${args[0]}" "$work/windows/${args[0]}" || all=false
+    done
+    $all && ok "$label tovana.exe apply gives the Linux tovana's samples (in the emulator)" ||
+        fail "$label tovana.exe apply differs from the Linux tovana (log: $work/tovana.log)"
+}
 # Like the plug-in, tovana.exe needs nothing but the system's own DLLs.
 tovana_imports() {  # tovana_imports OBJDUMP BUILD LABEL
     local exe="$2/bin/tovana.exe" others
@@ -393,7 +429,13 @@ tovana_imports i686-w64-mingw32-objdump build-win32 "32-bit"
 tovana_imports x86_64-w64-mingw32-objdump build-win64 "64-bit"
 if cmake --build "$reference" -j"$jobs" --target tovana >>build-win64/linux-reference.log 2>&1; then
     [[ -f build-win64/bin/tovana.exe ]] && tovana_check "$wine64" build-win64 "64-bit"
-    $can_run_32bit && [[ -f build-win32/bin/tovana.exe ]] && tovana_check "$wine32_loader" build-win32 "32-bit"
+    if [[ -f build-win32/bin/tovana.exe ]]; then
+        if $can_run_32bit; then
+            tovana_check "$wine32_loader" build-win32 "32-bit"
+        elif $wine32_emulated; then
+            tovana_check_emulated build-win32 "32-bit"
+        fi
+    fi
 else
     fail "Linux tovana (log: build-win64/linux-reference.log)"
 fi
