@@ -116,7 +116,7 @@ guest_modules=(drivers/virtio/virtio_ring drivers/virtio/virtio drivers/virtio/v
                fs/fscache/fscache net/9p/9pnet net/9p/9pnet_virtio fs/9p/9p)
 
 initrd="$kernel_dir/initrd-run32.gz"
-init_version=3
+init_version=4
 if [[ ! -f $initrd || $(cat "$initrd.version" 2>/dev/null) != "$init_version" ]]; then
     staging="$kernel_dir/initrd.staging"
     rm -rf "$staging" && mkdir -p "$staging"/{bin,mnt,proc,sys,dev,modules} || die "cannot write $staging"
@@ -147,7 +147,20 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=loose hostroo
     mkdir -p /mnt/dev/pts /mnt/dev/shm
     mount -t devpts devpts /mnt/dev/pts
     mount -t tmpfs shm /mnt/dev/shm
+    # The guest's sockets (X, Wine's server) cannot live on the shared
+    # filesystem, so /tmp is a tmpfs of its own; everything the host keeps
+    # in /tmp (a checkout, a build, the job folder) is bound back into it.
+    mkdir -p /hosttmp
+    mount -o bind /mnt/tmp /hosttmp
     mount -t tmpfs tmp /mnt/tmp
+    bound=
+    for entry in /hosttmp/* /hosttmp/.[!.]*; do
+        [ -e "$entry" ] || continue
+        name=${entry##*/}
+        case $name in .X11-unix|.ICE-unix|.XIM-unix|.font-unix|.X*-lock|.wine-*) continue ;; esac
+        if [ -d "$entry" ]; then mkdir "/mnt/tmp/$name"; else touch "/mnt/tmp/$name"; fi
+        mount -o bind "$entry" "/mnt/tmp/$name" && bound="/mnt/tmp/$name $bound"
+    done
     mount -t tmpfs run /mnt/run
     echo "guest: running $job after $(cut -d' ' -f1 /proc/uptime) s"
     chroot /mnt /bin/bash "$job/job.sh" >"/mnt$job/output" 2>&1
@@ -156,7 +169,8 @@ if mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,cache=loose hostroo
     # What the command left running (a lingering wineserver saves the
     # registry when asked to end), then whatever is still there.
     kill -TERM -1 2>/dev/null; sleep 2; kill -KILL -1 2>/dev/null; sleep 1
-    umount /mnt/run /mnt/tmp /mnt/dev/shm /mnt/dev/pts /mnt/dev /mnt/sys /mnt/proc
+    for mounted in $bound; do umount "$mounted"; done
+    umount /mnt/run /mnt/tmp /hosttmp /mnt/dev/shm /mnt/dev/pts /mnt/dev /mnt/sys /mnt/proc
     sync
     umount /mnt
 else
