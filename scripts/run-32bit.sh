@@ -75,7 +75,7 @@ exec 9>"$cache/setup.lock"
 flock -w 900 9 || die "another run has been setting up the emulator for 15 minutes"
 "$here/ensure-packages.sh" qemu-system-x86 busybox-static >&2 ||
     die "the emulator's packages are missing (see above)"
-[[ -x /bin/busybox ]] && /bin/busybox --list | grep -qx cpio || die "/bin/busybox has no cpio"
+[[ -x /bin/busybox ]] && /bin/busybox --list | grep -x cpio >/dev/null || die "/bin/busybox has no cpio"
 
 # Debian's current kernel package for this release; the kernel is taken
 # out of the package, never installed here.

@@ -55,7 +55,7 @@ packages=("${TOVANA_BUILD_PACKAGES[@]}" python3
           wine wine64 fonts-wine xvfb xauth)
 if $can_run_32bit; then
     packages+=(wine32:i386)
-    if [[ $(id -u) -eq 0 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [[ $(id -u) -eq 0 ]] && ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
         dpkg --add-architecture i386
     fi
 fi
@@ -180,7 +180,7 @@ fi
 if [[ -f build-win32/bin/ZentrixTvn.xfm ]] && ! $can_run_32bit; then
     step "Emulator for the 32-bit tests (this machine cannot execute 32-bit x86 code)"
     # The guest runs this machine's own 32-bit Wine.
-    if [[ $(id -u) -eq 0 ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [[ $(id -u) -eq 0 ]] && ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
         dpkg --add-architecture i386
     fi
     if scripts/ensure-packages.sh wine32:i386 && scripts/run-32bit.sh --prepare; then
