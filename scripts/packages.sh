@@ -4,5 +4,5 @@ TOVANA_BUILD_PACKAGES=(
     cmake make g++ pkg-config
     googletest libgtest-dev libbenchmark-dev
     libsndfile1-dev zlib1g-dev
-    libfltk1.3-dev fonts-dejavu-core xvfb xauth xdotool
+    libfltk1.3-dev libx11-dev fonts-dejavu-core xvfb xauth xdotool
 )

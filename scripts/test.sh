@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 scripts/ensure-packages.sh "${TOVANA_BUILD_PACKAGES[@]}"
 jobs=$(nproc)
+# Here every test must run: one that finds a tool missing fails instead of
+# skipping.
+export TOVANA_REQUIRE_ALL_TESTS=1
 
 echo "== Plain build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

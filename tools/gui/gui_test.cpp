@@ -22,6 +22,7 @@
 
 #include "platform/event_source.h"
 #include "platform/portable/window_model.h"
+#include "tests/skip_or_fail.h"
 #include "tests/store_fixture.h"
 #include "tools/gui/gui.h"
 #include "ui/setup.h"
@@ -165,7 +166,7 @@ bool White(Pixel p) { return p.r > 240 && p.g > 240 && p.b > 240; }
 class GuiTest : public StoreFixture {
 protected:
     void SetUp() override {
-        if (!g_skip.empty()) GTEST_SKIP() << "no X server for the window tests: " << g_skip;
+        if (!g_skip.empty()) TOVANA_SKIP_OR_FAIL("no X server for the window tests: " << g_skip);
         StoreFixture::SetUp();
         platform::SetEventSource(g_renderer);
         // Whatever happens, no test waits for ever: after 30 s the dialog
