@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -68,9 +69,66 @@ constexpr const char* kRegistryEnvironmentVariable = "TOVANA_REGISTRY";
 std::string RegistryFilePath();
 // Use another file from the next call on; an empty path restores the default.
 void SetRegistryFilePath(const std::string& path);
-// Why the last registry file that could not be read was moved aside, with
-// both file names; empty when none was. Reading it clears it.
+// Why the registry file could not be read whole, in one line: the file, the
+// reason with its line number, what was kept and dropped, and where the
+// damaged copy was kept (or that it is left as it is until the next change).
+// Empty when the file read cleanly. Reading it clears it.
 std::string TakeRegistryProblem();
+// Why the last change could not be stored, in one line naming the file and
+// the system's reason; empty when every change since the last call was
+// stored. Reading it clears it. On Windows always empty: a failing registry
+// call reports its own code.
+std::string TakeRegistryWriteProblem();
+
+// --- Changes that belong together ------------------------------------------
+// Between BeginRegistryBatch and the end of the batch, the calls of this
+// process see every change at once, but the store takes them in one step:
+// on the file store one replacement of the file, so that a crash or a kill
+// leaves the store as it was before the batch or as it is after it, never
+// between. Other processes wait until the batch ends. Batches nest; only
+// the outermost end stores anything. EndRegistryBatch returns the error of
+// storing (kErrorSuccess when nothing needed writing); AbandonRegistryBatch
+// forgets the outermost batch's changes. On Windows each call reaches the
+// registry at once, as it always has: a batch there changes nothing.
+void BeginRegistryBatch();
+long EndRegistryBatch();
+void AbandonRegistryBatch();
+
+// A batch for one scope: Commit() ends it and returns the error of storing;
+// leaving the scope without Commit() (an exception) abandons it.
+class RegistryBatch {
+public:
+    RegistryBatch() { BeginRegistryBatch(); }
+    ~RegistryBatch() {
+        if (open_) AbandonRegistryBatch();
+    }
+    RegistryBatch(const RegistryBatch&) = delete;
+    RegistryBatch& operator=(const RegistryBatch&) = delete;
+    long Commit() {
+        open_ = false;
+        return EndRegistryBatch();
+    }
+
+private:
+    bool open_ = true;
+};
+
+// --- Mending a damaged file ------------------------------------------------
+// When the registry file cannot be read whole, the keys whose sections parse
+// whole are kept. A key matching one of these rules must then hold every
+// value the rule names: one that lacks any is dropped and named in the
+// problem, or, when the rule gives fill data, is completed with it (and is
+// created when missing, if its parent key survived). `path` is below
+// HKEY_CURRENT_USER; a last element "*" matches every subkey of its parent.
+// The rules describe what the plug-in needs to find a stored tree whole, so
+// that one bad line costs one preset or one key instead of the whole tree.
+// Ignored on Windows.
+struct RegistryKeyRule {
+    std::string path;
+    std::vector<std::string> values;
+    std::vector<std::vector<unsigned char>> fill;  // empty, or one entry per value
+};
+void SetRegistryRepairRules(std::vector<RegistryKeyRule> rules);
 
 // The operations a test can make fail.
 enum class RegOperation {
