@@ -19,6 +19,16 @@ enum class SettingKind {
     WholeNumber,  // a slider position
 };
 
+// The unit a setting's number is shown in beside its control.
+enum class SettingUnit {
+    None,       // list index, flag or a plain factor
+    Hertz,
+    Milliseconds,
+    Decibels,
+    Percent,
+    HalfSteps,  // semitones of the equal-tempered scale
+};
+
 struct SettingInfo {
     std::size_t offset;  // byte offset of the double in the effect's block
     unsigned nameId;     // string id of the registry value name
@@ -28,6 +38,7 @@ struct SettingInfo {
     double defaultValue;
     int control;    // slider or check box on the page; 0 when the page has none
     int valueEdit;  // read-only edit beside a slider; 0 otherwise
+    SettingUnit unit;
 };
 
 struct EffectTable {
