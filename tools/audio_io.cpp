@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tools/os.h"
 #include "tools/store_view.h"
 
 namespace tovana {
@@ -21,6 +22,7 @@ struct AudioInput::File {
 };
 
 struct AudioOutput::File {
+    std::FILE* stream = nullptr;
     SNDFILE* sf = nullptr;
 };
 
@@ -122,40 +124,26 @@ AudioOutput::~AudioOutput() { Discard(); }
 bool AudioOutput::Create(const std::string& path, int format, int channels, int sampleRate, std::string* error) {
     path_ = path;
     channels_ = channels;
-    const std::size_t slash = path.find_last_of('/');
-    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string pattern = (slash == std::string::npos ? std::string() : directory) + "." + base + ".tovana-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
+    os::RemoveStaleTemporaries(path);
+    std::string reason;
+    std::FILE* stream = os::CreateTemporaryBeside(path, &temporary_, &reason);
+    if (stream == nullptr) {
+        *error = "cannot write " + path + ": " + reason;
         return false;
     }
-    temporary_ = name.data();
-    // The new file gets the old one's permissions, or the usual ones.
-    struct stat status {};
-    if (stat(path.c_str(), &status) == 0) {
-        fchmod(fd, status.st_mode & 07777);
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-    }
+    file_ = new File;
+    file_->stream = stream;
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = sampleRate;
     info.format = format;
-    SNDFILE* sf = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
-    if (sf == nullptr) {
+    // The stream keeps the descriptor (and its lock) until the file is closed.
+    file_->sf = sf_open_fd(fileno(stream), SFM_WRITE, &info, SF_FALSE);
+    if (file_->sf == nullptr) {
         *error = "cannot write " + path + ": " + sf_strerror(nullptr);
-        close(fd);
         Discard();
         return false;
     }
-    file_ = new File;
-    file_->sf = sf;
     return true;
 }
 
@@ -181,10 +169,11 @@ bool AudioOutput::Close(std::string* error) {
     if (file_ == nullptr) return true;
     sf_write_sync(file_->sf);
     const int result = sf_close(file_->sf);
+    const bool closed = std::fclose(file_->stream) == 0;
     delete file_;
     file_ = nullptr;
-    if (result != 0) {
-        *error = "cannot write " + path_ + ": " + sf_error_number(result);
+    if (result != 0 || !closed) {
+        *error = "cannot write " + path_ + ": " + (result != 0 ? sf_error_number(result) : std::strerror(errno));
         return false;
     }
     return true;
@@ -202,12 +191,13 @@ bool AudioOutput::Commit(std::string* error) {
 
 void AudioOutput::Discard() {
     if (file_ != nullptr) {
-        sf_close(file_->sf);
+        if (file_->sf != nullptr) sf_close(file_->sf);
+        std::fclose(file_->stream);
         delete file_;
         file_ = nullptr;
     }
     if (!temporary_.empty()) {
-        unlink(temporary_.c_str());
+        os::RemoveFile(temporary_);
         temporary_.clear();
     }
 }

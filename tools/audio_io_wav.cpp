@@ -59,12 +59,9 @@ AudioOutput::~AudioOutput() { Discard(); }
 bool AudioOutput::Create(const std::string& path, int, int channels, int sampleRate, std::string* error) {
     path_ = path;
     channels_ = channels;
-    const std::size_t slash = os::LastSeparator(path);
-    const std::string prefix = slash == std::string::npos
-                                   ? "." + path + ".tovana-"
-                                   : path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".tovana-";
+    os::RemoveStaleTemporaries(path);
     std::string reason;
-    std::FILE* stream = os::CreateUniqueFile(prefix, path, &temporary_, &reason);
+    std::FILE* stream = os::CreateTemporaryBeside(path, &temporary_, &reason);
     if (stream == nullptr) {
         *error = "cannot write " + path + ": " + reason;
         return false;

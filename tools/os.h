@@ -39,11 +39,21 @@ enum class FileKind { Missing, File, Directory, Other };
 FileKind KindOf(const std::string& path, std::string* reason = nullptr);
 bool IsReadable(const std::string& path);
 bool MakeDirectory(const std::string& path, std::string* reason);
-// A new file `prefix` + something unique, opened for writing in binary
-// mode. Its permissions follow `like` when that file exists, else the
-// usual ones for a new file.
-std::FILE* CreateUniqueFile(const std::string& prefix, const std::string& like, std::string* name,
-                            std::string* reason);
+// A new hidden file beside `path` in which `path` is written before it
+// takes its name: ".NAME.tovana-<process id>-XXXXXX", opened for writing in
+// binary mode, with the permissions of `path` when that exists (else the
+// usual ones for a new file). While it is open (on POSIX it holds a lock)
+// or its process lives, RemoveStaleTemporaries leaves it alone.
+std::FILE* CreateTemporaryBeside(const std::string& path, std::string* name, std::string* reason);
+// That naming, shared by both systems: the name before the unique part for
+// `path` and `process`, and the process that a bare file name (no folder)
+// of that naming carries, -1 for any other name.
+std::string TemporaryPrefix(const std::string& path, std::int64_t process);
+std::int64_t TemporaryWriter(const std::string& name);
+// Removes the files of that naming in the folder of `path` that a run
+// killed while writing left behind: those whose process is gone and which
+// nobody holds open.
+void RemoveStaleTemporaries(const std::string& path);
 // Puts `from` in place of `to`, replacing what is there.
 bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* reason);
 void RemoveFile(const std::string& path);
@@ -84,6 +94,10 @@ void FixPluginSeed(std::optional<std::uint32_t> seed);
 
 // Where the plug-in keeps its settings, for messages.
 std::string StoreLocation();
+// Why the store cannot be read at all (a folder in its place, no
+// permission), in a line naming it; empty when it can be read or does not
+// exist yet.
+std::string StoreReadProblem();
 // Points the plug-in's store at a file in `directory` for as long as the
 // returned value is true and until RestoreStore(); false where the store
 // cannot be redirected.

@@ -1,9 +1,11 @@
 // tovana on Linux and other POSIX systems.
 #include "tools/os.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -79,18 +81,20 @@ bool MakeDirectory(const std::string& path, std::string* reason) {
     return false;
 }
 
-std::FILE* CreateUniqueFile(const std::string& prefix, const std::string& like, std::string* name,
-                            std::string* reason) {
-    std::string pattern = prefix + "XXXXXX";
+std::FILE* CreateTemporaryBeside(const std::string& path, std::string* name, std::string* reason) {
+    const std::string pattern = TemporaryPrefix(path, getpid()) + "XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    const int fd = mkstemp(buffer.data());
+    const int fd = mkostemp(buffer.data(), O_CLOEXEC);
     if (fd < 0) {
         *reason = std::strerror(errno);
         return nullptr;
     }
+    // Held until the file is closed: a run on another machine sharing the
+    // folder cannot check this process, but sees the lock.
+    flock(fd, LOCK_EX | LOCK_NB);
     struct stat status {};
-    if (stat(like.c_str(), &status) == 0) {
+    if (stat(path.c_str(), &status) == 0) {
         fchmod(fd, status.st_mode & 07777);
     } else {
         const mode_t mask = umask(0);
@@ -106,6 +110,31 @@ std::FILE* CreateUniqueFile(const std::string& prefix, const std::string& like, 
     }
     *name = buffer.data();
     return file;
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return;
+    const int dirFd = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        const std::int64_t writer = TemporaryWriter(name);
+        if (writer <= 0 || writer > INT_MAX || writer == getpid()) continue;
+        if (kill(static_cast<pid_t>(writer), 0) == 0 || errno == EPERM) continue;  // still running
+        const int fd = openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat opened {};
+        struct stat named {};
+        if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_ino == opened.st_ino &&
+            named.st_dev == opened.st_dev) {
+            unlinkat(dirFd, name.c_str(), 0);
+        }
+        close(fd);
+    }
+    closedir(dir);
 }
 
 bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* reason) {
@@ -179,6 +208,28 @@ void InstallInterruptHandler(void (*handler)()) {
 void FixPluginSeed(std::optional<std::uint32_t> seed) { platform::FixRunSeed(seed); }
 
 std::string StoreLocation() { return platform::RegistryFilePath(); }
+
+std::string StoreReadProblem() {
+    const std::string path = platform::RegistryFilePath();
+    std::string reason;
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT) return "";
+        reason = std::strerror(errno);
+    } else if (S_ISDIR(status.st_mode)) {
+        reason = "it is a directory";
+    } else if (!S_ISREG(status.st_mode)) {
+        reason = "it is not a regular file";
+    } else {
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            reason = std::strerror(errno);
+        } else {
+            close(fd);
+        }
+    }
+    return reason.empty() ? "" : "cannot read the store " + path + ": " + reason;
+}
 
 bool UseStoreIn(const std::string& directory) {
     platform::SetRegistryFilePath(directory + "/registry.reg");

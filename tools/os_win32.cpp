@@ -100,13 +100,19 @@ bool MakeDirectory(const std::string& path, std::string* reason) {
     return false;
 }
 
-// Windows files carry no permission bits to copy; `like` plays no part.
-std::FILE* CreateUniqueFile(const std::string& prefix, const std::string&, std::string* name, std::string* reason) {
-    const unsigned stamp = static_cast<unsigned>(GetTickCount()) ^ (GetCurrentProcessId() << 16);
+// Windows files carry no permission bits to copy. An open file cannot be
+// deleted (the C runtime does not share it for deletion), which keeps a
+// live run's file from RemoveStaleTemporaries.
+std::FILE* CreateTemporaryBeside(const std::string& path, std::string* name, std::string* reason) {
+    const std::string prefix = TemporaryPrefix(path, GetCurrentProcessId());
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned state = static_cast<unsigned>(GetTickCount()) ^ (GetCurrentProcessId() << 16);
     for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "%08x", stamp + attempt * 7919u);
-        const std::string candidate = prefix + suffix;
+        std::string candidate = prefix;
+        for (int i = 0; i < 6; ++i) {
+            state = state * 1103515245u + 12345u;
+            candidate += kLetters[(state >> 16) % 36];
+        }
         const int fd = _open(candidate.c_str(), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY, _S_IREAD | _S_IWRITE);
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -125,6 +131,30 @@ std::FILE* CreateUniqueFile(const std::string& prefix, const std::string&, std::
     }
     *reason = "no free temporary name";
     return nullptr;
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+    const std::size_t slash = LastSeparator(path);
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    WIN32_FIND_DATAA found{};
+    HANDLE search = FindFirstFileA((folder + ".*.tovana-*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::int64_t writer = TemporaryWriter(found.cFileName);
+        if (writer <= 0 || writer > 0xFFFFFFFFll || writer == GetCurrentProcessId()) continue;
+        if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) continue;
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(writer));
+        if (process != nullptr) {
+            DWORD code = 0;
+            const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+            CloseHandle(process);
+            if (running) continue;
+        } else if (GetLastError() != ERROR_INVALID_PARAMETER) {
+            continue;  // there, but not ours to look at
+        }
+        DeleteFileA((folder + found.cFileName).c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 }
 
 bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* reason) {
@@ -219,6 +249,9 @@ void FixPluginSeed(std::optional<std::uint32_t> seed) {
 }
 
 std::string StoreLocation() { return "HKEY_CURRENT_USER\\" + RootKeyPath(); }
+
+// The registry reports its own failures call by call.
+std::string StoreReadProblem() { return ""; }
 
 bool UseStoreIn(const std::string&) { return false; }
 
