@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "settings/builtin_presets.h"
 #include "tools/apply_options.h"
+#include "tools/commands.h"
+#include "tools/os.h"
 #include "tools/plugin_run.h"
 #include "tools/setup_plan.h"
 
@@ -271,22 +274,79 @@ TEST(TovanaOptions, FormsAndProblems) {
     EXPECT_EQ(BatchChildArgs(batch, "a.wav", "out/a.wav"),
               (std::vector<std::string>{"apply", "--no-progress", "a.wav", "out/a.wav"}));
 
-    const std::vector<std::vector<std::string>> bad = {
-        {"in.wav"},
-        {"a", "b", "c"},
-        {"--set", "Carrier Freq", "a", "b"},
-        {"--selection", "9:3", "a", "b"},
-        {"--selection", "-1:3", "a", "b"},
-        {"--seed", "4294967296", "a", "b"},
-        {"-j", "2", "a", "b"},
-        {"-o", "d", "--spectrogram", "x.png", "a"},
-        {"--wet"},
-        {"--frobnicate", "a", "b"},
+    // Each problem is caught by its own check, not by an earlier one.
+    const std::vector<std::pair<std::vector<std::string>, const char*>> bad = {
+        {{"in.wav"}, "apply takes INPUT OUTPUT"},
+        {{"a", "b", "c"}, "apply takes INPUT OUTPUT"},
+        {{"--set", "Carrier Freq", "a", "b"}, "--set takes 'NAME=VALUE'"},
+        {{"--selection", "9:3", "a", "b"}, "--selection takes FIRST:LAST"},
+        {{"--selection", "-1:3", "a", "b"}, "--selection takes FIRST:LAST"},
+        {{"--seed", "4294967296", "a", "b"}, "--seed takes a whole number"},
+        {{"-j", "2", "a", "b"}, "-j is for a batch"},
+        {{"-o", "d", "-j", "0", "a"}, "-j takes a number of files from 1 to 1024 (got '0')"},
+        {{"-o", "d", "-j", "1025", "a"}, "(got '1025')"},
+        {{"-o", "d", "--jobs=two", "a"}, "(got 'two')"},
+        {{"-o", "d", "--spectrogram", "x.png", "a"}, "--spectrogram needs the one-file form"},
+        {{"-o", ""}, "-o needs a directory"},
+        {{"-o", "d"}, "no INPUT given"},
+        {{"--wet"}, "option --wet needs a value"},
+        {{"--frobnicate", "a", "b"}, "unknown option --frobnicate"},
     };
-    for (const auto& args : bad) {
+    for (const auto& [args, message] : bad) {
         ApplyOptions rejected;
         EXPECT_FALSE(ParseApplyOptions(args, &rejected, &error)) << args[0];
-        EXPECT_FALSE(error.empty());
+        EXPECT_NE(error.find(message), std::string::npos) << message << ": " << error;
+    }
+}
+
+// Values a stored preset or a hand-edited store can hold that no slider
+// can: never converted before they are checked.
+TEST(TovanaValidate, NonNumbersAreCaughtBeforeAnyConversion) {
+    SetupRequest request;
+    std::string error;
+    for (const char* text : {"nan", "inf", "-inf", "1e999"}) {
+        EXPECT_FALSE(Validate(Opts("alienator", std::nullopt, {{"Carrier Freq", text}}), &request, &error)) << text;
+        EXPECT_NE(error.find("5 to 5000"), std::string::npos) << error;
+    }
+    // A stored NaN shows on its slider as the page shows it: 0, held at the minimum.
+    DialogState stored = FreshState();
+    stored.settings.communicator.fullness = std::nan("");
+    EXPECT_FALSE(Validate(Opts("communicator", std::nullopt, {{"Frequency", "100"}}), &request, &error, stored));
+    EXPECT_NE(error.find("'Fullness' (50) must not be below 'Frequency' (100)"), std::string::npos) << error;
+    stored.settings.communicator.fullness = -HUGE_VAL;
+    EXPECT_FALSE(Validate(Opts("communicator", std::nullopt, {{"Frequency", "100"}}), &request, &error, stored));
+
+    std::vector<double> block(10, 1.0);  // in table order
+    block[1] = std::nan("");             // Carrier Freq
+    stored.presets[0] = PresetList(EffectKind::Alienator, {{"Broken", block, ""}});
+    EXPECT_FALSE(Validate(Opts("alienator", std::string("Broken")), &request, &error, stored));
+    EXPECT_NE(error.find("'Broken' of Alienator holds no number for 'Carrier Freq' (nan)"), std::string::npos)
+        << error;
+
+    block[1] = 400;
+    std::vector<double> pair(15, 1.0);
+    pair[4] = 300;  // Fullness
+    pair[5] = 900;  // Frequency
+    EXPECT_EQ(BrokenPairBound(EffectKind::Communicator, pair), "'Fullness' (300) is below 'Frequency' (900)");
+    pair[4] = 900;
+    EXPECT_EQ(BrokenPairBound(EffectKind::Communicator, pair), "");
+    EXPECT_EQ(BrokenPairBound(EffectKind::Alienator, block), "");
+}
+
+TEST(TovanaText, ControlCharactersAreShownEscaped) {
+    EXPECT_EQ(Printable("Evil\x1b[2J\r\nname\x7f"), "Evil\\x1b[2J\\x0d\\x0aname\\x7f");
+    EXPECT_EQ(Printable("csi \xc2\x9b and \xc3\xa9t\xc3\xa9"), "csi \\u009b and \xc3\xa9t\xc3\xa9");
+    EXPECT_EQ(Printable("C:\\Users\\me"), "C:\\Users\\me");
+}
+
+TEST(TovanaTemporaries, TheNameCarriesItsWriter) {
+    EXPECT_EQ(os::TemporaryPrefix("out/a.wav", 42), "out/.a.wav.tovana-42-");
+    EXPECT_EQ(os::TemporaryWriter(".a.wav.tovana-42-x7Yz09"), 42);
+    EXPECT_EQ(os::TemporaryWriter(".a.tovana-b.wav.tovana-7-abcdef"), 7);
+    for (const char* other : {"a.wav.tovana-42-x7Yz09", ".a.wav.tovana-42-x7Yz0", ".a.wav.tovana--x7Yz09",
+                              ".a.wav.tovana-4a-x7Yz09", ".a.wav.tovana-0-x7Yz09", ".a.wav.tovana-42-x7Y.09",
+                              ".tovana-42-x7Yz09", ".a.wav.tovana-12345678901-abcdef"}) {
+        EXPECT_EQ(os::TemporaryWriter(other), -1) << other;
     }
 }
 

@@ -21,8 +21,13 @@ int InfoCommand(const Context& context, const Args& args);
 int DemoCommand(const Context& context, const Args& args);
 int SetupCommand(const Context& context, const Args& args);
 
-// Prints "tovana: <message>" on standard error and returns `status`.
+// Prints "tovana: <message>" on standard error, with Printable applied,
+// and returns `status`.
 int Complain(int status, const std::string& message);
+// `text` with control characters written as \xNN (C1 controls as \u00NN),
+// so that a name from a file or the store cannot drive the terminal or
+// break a line. Every name or text from outside is printed through it.
+std::string Printable(const std::string& text);
 bool WantsHelp(const Args& args);
 
 }  // namespace tovana

@@ -1,6 +1,7 @@
 #include "tools/dialog_driver.h"
 
 #include "platform/framework.h"
+#include "tools/commands.h"
 
 namespace tovana {
 
@@ -127,8 +128,8 @@ bool DialogDriver::Expand(platform::WindowHandle dialog, const SetupStep& step) 
 int DialogDriver::AnswerMessageBox(const platform::MessageBoxInfo& box) {
     ++boxes_;
     if (messages_ != nullptr) {
-        std::fprintf(messages_, "tovana: message from the plug-in: [%s] %s\n", box.caption.c_str(),
-                     box.text.c_str());
+        std::fprintf(messages_, "tovana: message from the plug-in: [%s] %s\n", Printable(box.caption).c_str(),
+                     Printable(box.text).c_str());
         std::fflush(messages_);
     }
     return box.DefaultButton();

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
+
+#include "ui/effect_page.h"
 
 namespace tovana {
 namespace {
@@ -57,7 +61,12 @@ bool ParseWhole(const std::string& text, int* value) {
     return true;
 }
 
-std::string Whole(double value) { return std::to_string(static_cast<long long>(value)); }
+// A stored or table value for a message; NaN and infinities too.
+std::string Whole(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
 
 std::string RangeText(const SettingInfo& row) {
     if (row.kind == SettingKind::Flag) return "0 or 1";
@@ -109,6 +118,22 @@ bool FindPreset(const std::vector<ListedPreset>& list, const std::string& name, 
 
 }  // namespace
 
+std::string BrokenPairBound(EffectKind effect, const std::vector<double>& block) {
+    const EffectTable& table = TableOf(effect);
+    for (const BoundedPair& pair : kPairs) {
+        if (pair.effect != effect) continue;
+        const SettingInfo* upper = RowAt(table, pair.upper);
+        const SettingInfo* lower = RowAt(table, pair.lower);
+        const double u = block[static_cast<std::size_t>(upper - table.settings)];
+        const double l = block[static_cast<std::size_t>(lower - table.settings)];
+        if (!(u >= l)) {
+            return "'" + SettingName(*upper) + "' (" + Whole(u) + ") is below '" + SettingName(*lower) + "' (" +
+                   Whole(l) + ")";
+        }
+    }
+    return "";
+}
+
 DialogState CurrentDialogState() {
     DialogState state;
     const StoredState stored = ReadStoredState();
@@ -151,6 +176,13 @@ bool ValidateOptions(const EffectOptions& options, const DialogState& state, Set
         }
         for (const ListedPreset& entry : list) {
             if (entry.name == request->preset) values = entry.block;
+        }
+        for (std::size_t i = 1; i < table.settingCount; ++i) {
+            if (std::isfinite(values[i])) continue;
+            *error = "the stored preset '" + request->preset + "' of " + table.name + " holds no number for '" +
+                     SettingName(table.settings[i]) + "' (" + Whole(values[i]) +
+                     "); choose another preset or import it again";
+            return false;
         }
     }
 
@@ -195,11 +227,13 @@ bool ValidateOptions(const EffectOptions& options, const DialogState& state, Set
         const std::size_t u = static_cast<std::size_t>(upper - table.settings);
         const std::size_t l = static_cast<std::size_t>(lower - table.settings);
         if (!requested[u] && !requested[l]) continue;
-        // An untouched slider stands where the page shows it: inside its range.
+        // An untouched slider stands where the page shows it: the value as
+        // the page converts it (a NaN as 0), inside its range.
         auto shown = [&](std::size_t i) {
             const SettingInfo& row = table.settings[i];
             return requested[i] ? targets[i]
-                                : static_cast<int>(std::clamp(values[i], row.minimum, row.maximum));
+                                : std::clamp(TruncateToInt(values[i]), static_cast<int>(row.minimum),
+                                             static_cast<int>(row.maximum));
         };
         if (shown(u) < shown(l)) {
             *error = "'" + SettingName(*upper) + "' (" + std::to_string(shown(u)) + ") must not be below '" +

@@ -50,6 +50,11 @@ struct SetupRequest {
     std::optional<int> dry;
 };
 
+// The first slider pair of `effect` whose upper value lies below the lower
+// one in `block` (the effect's whole block, in table order), as
+// "'Fullness' (40) is below 'Frequency' (50)"; empty when none does.
+std::string BrokenPairBound(EffectKind effect, const std::vector<double>& block);
+
 // Checks every option; on a problem returns false with a message naming the
 // valid range or choices.
 bool ValidateOptions(const EffectOptions& options, const DialogState& state, SetupRequest* request,

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/registry.h"
 #include "settings/builtin_presets.h"
 #include "settings/registry_store.h"
+#include "tools/commands.h"
 #include "ui/resources.h"
 
 namespace tovana {
@@ -83,7 +85,9 @@ StoredState ReadStoredState() {
         !ReadDouble(init.get(), lastName, &last)) {
         state.problem = lastName;
     }
-    state.lastActiveEffect = static_cast<int>(last);
+    // Truncated as the dialog truncates it; a value that names no page
+    // (NaN, infinite, out of range) is kept as -1.
+    state.lastActiveEffect = last > -1.0 && last < kEffectCount ? static_cast<int>(last) : -1;
     for (int e = 0; e < kEffectCount; ++e) {
         const EffectTable& table = TableOf(e);
         Key block;
@@ -100,6 +104,13 @@ StoredState ReadStoredState() {
         }
     }
     return state;
+}
+
+void ReportStoreProblems() {
+    for (std::string problem = platform::TakeRegistryProblem(); !problem.empty();
+         problem = platform::TakeRegistryProblem()) {
+        std::fprintf(stderr, "tovana: %s\n", Printable(problem).c_str());
+    }
 }
 
 std::vector<UserPreset> ReadUserPresets(EffectKind effect) {

@@ -21,10 +21,15 @@ std::string PresetsKeyName(const EffectTable& table);
 struct StoredState {
     bool exists = false;   // the root key is there
     std::string problem;   // first key or value that could not be read; empty when complete
-    int lastActiveEffect = 0;
+    int lastActiveEffect = 0;  // -1 when the stored value names no page
     EffectSettings settings{};  // defaults where nothing is stored
 };
 StoredState ReadStoredState();
+
+// Prints on standard error, as "tovana: <line>", what the store reported
+// about a file it could not read whole (which it reports once); nothing
+// when the file read cleanly.
+void ReportStoreProblems();
 
 struct UserPreset {
     std::string name;
