@@ -1,144 +1,24 @@
 // tovana end to end: the real executable loading the real plug-in, on small
 // generated files, each test with a store of its own.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "tests/skip_or_fail.h"
-
-extern char** environ;
+#include "tests/tovana_cli_fixture.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-class TovanaCli : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/tovana-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        registry_ = dir_ + "/registry.reg";
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
-    // Starts tovana with the test's own store; output goes to files.
-    pid_t Start(const std::vector<std::string>& args, const std::string& tag = "run") {
-        std::vector<std::string> all = {TOVANA_EXE, "--plugin", TOVANA_PLUGIN_PATH};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env = {"TOVANA_REGISTRY=" + registry_};
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("TOVANA_", 0) != 0) env.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& entry : env) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, Path(tag + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&files, 2, Path(tag + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t child = -1;
-        posix_spawn(&child, TOVANA_EXE, &files, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&files);
-        return child;
-    }
-    Result Finish(pid_t child, const std::string& tag = "run") {
-        Result result;
-        int status = 0;
-        waitpid(child, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-        result.out = ReadFile(Path(tag + ".out"));
-        result.err = ReadFile(Path(tag + ".err"));
-        return result;
-    }
-    Result Run(const std::vector<std::string>& args) { return Finish(Start(args)); }
-
-    // A voice-like test signal: a few harmonics with a syllable envelope.
-    void MakeAudio(const std::string& name, int channels, int frames, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
-        SF_INFO info{};
-        info.channels = channels;
-        info.samplerate = 22050;
-        info.format = format;
-        SNDFILE* file = sf_open(Path(name).c_str(), SFM_WRITE, &info);
-        ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-        std::vector<short> block(static_cast<std::size_t>(channels) * 1024);
-        for (int start = 0; start < frames; start += 1024) {
-            const int n = std::min(1024, frames - start);
-            for (int i = 0; i < n; ++i) {
-                const double t = (start + i) / 22050.0;
-                const double envelope = 0.5 + 0.5 * std::sin(2 * M_PI * 3 * t);
-                const double voice = std::sin(2 * M_PI * 140 * t) + 0.5 * std::sin(2 * M_PI * 280 * t) +
-                                     0.25 * std::sin(2 * M_PI * 1130 * t);
-                for (int c = 0; c < channels; ++c) {
-                    block[static_cast<std::size_t>(i * channels + c)] =
-                        static_cast<short>(9000 * envelope * voice * (c == 0 ? 1.0 : 0.8));
-                }
-            }
-            sf_writef_short(file, block.data(), n);
-        }
-        sf_close(file);
-    }
-    std::vector<short> Samples(const std::string& name) {
-        SF_INFO info{};
-        SNDFILE* file = sf_open(Path(name).c_str(), SFM_READ, &info);
-        if (file == nullptr) return {};
-        std::vector<short> samples(static_cast<std::size_t>(info.frames * info.channels));
-        sf_readf_short(file, samples.data(), info.frames);
-        sf_close(file);
-        return samples;
-    }
-
-    // XfmSetup opens the real dialog once the plug-in's user interface is
-    // built; until then every run stops after setup.
-    void RequireDialog() {
-        static int available = -1;
-        if (available < 0) {
-            MakeAudio("probe.wav", 1, 2000);
-            const Result probe = Run({"apply", "-q", Path("probe.wav"), Path("probe-out.wav")});
-            available = probe.status != 0 && probe.err.find("was not confirmed") != std::string::npos ? 0 : 1;
-            std::remove(registry_.c_str());
-        }
-        if (available == 0) TOVANA_SKIP_OR_FAIL("XfmSetup does not open the plug-in dialog (it returns 0)");
-    }
-
-    std::string dir_;
-    std::string registry_;
-};
+using namespace tovana_cli;
 
 TEST_F(TovanaCli, UnreadableInputsFailWithStatusTwoAndWriteNothing) {
     MakeAudio("six.wav", 6, 1000, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
@@ -430,8 +310,8 @@ TEST_F(TovanaCli, OtherSampleFormatsAreConvertedAndOutputMayBeInput) {
 
 TEST_F(TovanaCli, PresetsTravelThroughExportAndImport) {
     RequireDialog();
-    const std::string file = Path("shared.reg");
-    {
+    // Giant, and with `monster` a preset under a built-in name after it.
+    auto write = [&](const std::string& file, bool monster) {
         std::ofstream out(file);
         out << "Windows Registry Editor Version 5.00\n\n"
                "[HKEY_CURRENT_USER\\Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana\\Deepenator Presets\\Giant]\n";
@@ -440,21 +320,35 @@ TEST_F(TovanaCli, PresetsTravelThroughExportAndImport) {
                                "Comb Delay Right", "Pitch Scale Right", "Random Pitch Scale Enabled",
                                "Random Reverb Delay Enabled"};
         const double values[] = {100, 0, 1, 300, 50, 20, -7, 310, 55, 21, -7, 0, 0};
-        for (std::size_t i = 0; i < 13; ++i) {
-            unsigned char bytes[8];
-            std::memcpy(bytes, &values[i], 8);
-            char hex[64];
-            std::snprintf(hex, sizeof hex, "%02x,%02x,%02x,%02x,%02x,%02x,%02x,%02x", bytes[0], bytes[1], bytes[2],
-                          bytes[3], bytes[4], bytes[5], bytes[6], bytes[7]);
-            out << "\"" << names[i] << "\"=hex(0):" << hex << "\n";
+        for (int preset = 0; preset < (monster ? 2 : 1); ++preset) {
+            if (preset == 1) {
+                out << "\n[HKEY_CURRENT_USER\\Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana\\Deepenator "
+                       "Presets\\Monster]\n";
+            }
+            for (std::size_t i = 0; i < 13; ++i) {
+                unsigned char bytes[8];
+                std::memcpy(bytes, &values[i], 8);
+                char hex[64];
+                std::snprintf(hex, sizeof hex, "%02x,%02x,%02x,%02x,%02x,%02x,%02x,%02x", bytes[0], bytes[1],
+                              bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7]);
+                out << "\"" << names[i] << "\"=hex(0):" << hex << "\n";
+            }
         }
-        out << "\n[HKEY_CURRENT_USER\\Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana\\Deepenator Presets\\Monster]\n";
-        for (std::size_t i = 0; i < 13; ++i) out << "\"" << names[i] << "\"=hex(0):00,00,00,00,00,00,00,00\n";
-    }
+    };
+    const std::string file = Path("shared.reg");
+    write(Path("with-monster.reg"), true);
+    const Result refused = Run({"presets", "import", Path("with-monster.reg")});
+    EXPECT_EQ(refused.status, 2) << "the built-in name refuses the whole file";
+    EXPECT_NE(refused.err.find("line 18: the Deepenator preset 'Monster' has the name of a built-in preset"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find("nothing was imported"), std::string::npos) << refused.err;
+    EXPECT_EQ(Run({"presets", "deepenator"}).out.find("Giant"), std::string::npos);
+
+    write(file, false);
     const Result imported = Run({"presets", "import", file});
-    EXPECT_EQ(imported.status, 2) << "the built-in name is refused";
+    EXPECT_EQ(imported.status, 0) << imported.err;
     EXPECT_NE(imported.out.find("added Deepenator preset 'Giant'"), std::string::npos) << imported.out;
-    EXPECT_NE(imported.err.find("Monster"), std::string::npos) << imported.err;
     EXPECT_NE(Run({"presets", "deepenator"}).out.find("Giant"), std::string::npos);
     EXPECT_EQ(Run({"presets", "import", file}).out.find("replaced Deepenator preset 'Giant'") != std::string::npos,
               true);

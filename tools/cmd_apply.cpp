@@ -161,7 +161,7 @@ int ApplyBatch(const Context& context, const ApplyOptions& options) {
             const std::string& input = options.inputs[next++];
             const os::ProcessId child = Spawn(context, BatchChildArgs(options, input, outputs[input]));
             if (child < 0) {
-                std::fprintf(stderr, "tovana: %s: cannot start a process for it\n", input.c_str());
+                std::fprintf(stderr, "tovana: %s: cannot start a process for it\n", Printable(input).c_str());
                 ++failed;
                 worst = std::max(worst, kExitFailed);
                 continue;
@@ -179,10 +179,13 @@ int ApplyBatch(const Context& context, const ApplyOptions& options) {
         auto entry = running.find(done);
         if (entry == running.end()) continue;
         if (code == kExitOk) {
-            if (!options.quiet) std::printf("%s -> %s\n", entry->second.c_str(), outputs[entry->second].c_str());
+            if (!options.quiet) {
+                std::printf("%s -> %s\n", Printable(entry->second).c_str(), Printable(outputs[entry->second]).c_str());
+            }
         } else {
             if (code != kExitCancelled) {
-                std::fprintf(stderr, "tovana: %s: failed (exit status %d)\n", entry->second.c_str(), code);
+                std::fprintf(stderr, "tovana: %s: failed (exit status %d)\n", Printable(entry->second).c_str(),
+                             code);
             }
             ++failed;
             worst = std::max(worst, code);
@@ -206,6 +209,11 @@ int ApplyCommand(const Context& context, const Args& args) {
     if (options.help) {
         std::fputs(kApplyHelp, stdout);
         return kExitOk;
+    }
+    // A store that cannot be read would make the plug-in reset it on every
+    // run, which can never succeed.
+    if (const std::string unreadable = os::StoreReadProblem(); !unreadable.empty()) {
+        return Complain(kExitFailed, unreadable + "; nothing was processed");
     }
     InstallInterruptHandler();
     return options.outDir.empty() ? ApplyOne(context, options) : ApplyBatch(context, options);

@@ -12,6 +12,7 @@
 #include "tools/commands.h"
 #include "tools/os.h"
 #include "tools/plugin_run.h"
+#include "tools/preset_import.h"
 #include "tools/store_view.h"
 
 namespace tovana {
@@ -48,6 +49,15 @@ std::string Range(const SettingInfo& row) {
     return Number(row.minimum) + " to " + Number(row.maximum);
 }
 
+// The check every command that reads the store makes first: a store that
+// cannot be read at all would look empty.
+bool StoreReadable(int* status, const std::string& consequence) {
+    const std::string problem = os::StoreReadProblem();
+    if (problem.empty()) return true;
+    *status = Complain(kExitFailed, problem + consequence);
+    return false;
+}
+
 std::vector<int> EffectsFrom(const std::string& name, bool* ok) {
     *ok = true;
     if (name.empty()) return {0, 1, 2, 3};
@@ -61,30 +71,28 @@ int ListPresets(const Args& args) {
     bool ok = false;
     const std::vector<int> effects = EffectsFrom(args.empty() ? "" : args[0], &ok);
     if (!ok) return Complain(kExitUsage, "unknown effect '" + args[0] + "' (choose " + EffectChoices() + ")");
-    for (int e : effects) {
+    int status = kExitOk;
+    if (!StoreReadable(&status, "")) return status;
+    std::vector<std::vector<UserPreset>> user;
+    for (int e : effects) user.push_back(ReadUserPresets(static_cast<EffectKind>(e)));
+    ReportStoreProblems();
+    for (std::size_t i = 0; i < effects.size(); ++i) {
+        const int e = effects[i];
         const auto kind = static_cast<EffectKind>(e);
         std::printf("%s\n", TableOf(e).name);
-        for (const ListedPreset& entry : PresetList(kind, ReadUserPresets(kind))) {
+        for (const ListedPreset& entry : PresetList(kind, user[i])) {
             const char* mark = entry.builtIn ? "built-in" : entry.replacesBuiltIn ? "user (in place of the built-in)"
                                                                                    : "user";
-            std::printf("  %-30s %s\n", entry.name.c_str(), mark);
+            std::printf("  %-30s %s\n", Printable(entry.name).c_str(), mark);
+        }
+        for (const UserPreset& preset : user[i]) {
+            if (preset.problem.empty()) continue;
+            Complain(kExitOk, "the stored " + std::string(TableOf(e).name) + " preset '" + preset.name +
+                                  "' has no value '" + preset.problem +
+                                  "'; the plug-in will reset the whole store when its dialog next opens");
         }
     }
     return kExitOk;
-}
-
-platform::reg::Key* PresetsKeyIn(platform::reg::Key& top, const EffectTable& table, bool create) {
-    std::string path = std::string(platform::reg::kCurrentUserHive) + "\\" + RootKeyPath() + "\\" +
-                       PresetsKeyName(table);
-    platform::reg::Key* key = &top;
-    std::size_t start = 0;
-    while (key != nullptr && start <= path.size()) {
-        const std::size_t end = std::min(path.find('\\', start), path.size());
-        const std::string part = path.substr(start, end - start);
-        key = create ? key->AddSubkey(part) : key->FindSubkey(part);
-        start = end + 1;
-    }
-    return key;
 }
 
 int ExportPresets(const Args& args) {
@@ -95,6 +103,8 @@ int ExportPresets(const Args& args) {
     if (next < args.size() && EffectByName(args[next]) >= 0) effects = {EffectByName(args[next++])};
     std::vector<std::string> names(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
     std::vector<bool> found(names.size(), false);
+    int status = kExitOk;
+    if (!StoreReadable(&status, "; nothing was exported")) return status;
 
     platform::reg::Key top;
     int count = 0;
@@ -140,54 +150,6 @@ int ExportPresets(const Args& args) {
     return kExitOk;
 }
 
-struct Incoming {
-    int effect;
-    std::string name;
-    std::vector<double> block;
-};
-
-// The presets of an export file, all checked before anything is stored.
-bool ReadPresetFile(const std::string& file, std::vector<Incoming>* presets, std::string* error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        *error = "cannot open " + file;
-        return false;
-    }
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    platform::reg::Key top;
-    std::string reason;
-    if (!platform::reg::ParseRegFile(bytes.str(), &top, &reason)) {
-        *error = file + " is not a registry export: " + reason;
-        return false;
-    }
-    for (int e = 0; e < kEffectCount; ++e) {
-        const EffectTable& table = TableOf(e);
-        platform::reg::Key* list = PresetsKeyIn(top, table, false);
-        if (list == nullptr) continue;
-        for (const auto& entry : list->subkeys) {
-            platform::reg::Key& key = *entry.second;
-            Incoming preset{e, key.name, std::vector<double>(table.settingCount, -1.0)};
-            for (std::size_t r = 1; r < table.settingCount; ++r) {
-                const std::string name = SettingName(table.settings[r]);
-                platform::reg::Value* value = key.FindValue(name);
-                if (value == nullptr || value->data.size() != 8) {
-                    *error = file + ": the " + table.name + " preset '" + key.name + "' has " +
-                             (value == nullptr ? "no" : "a damaged") + " value '" + name + "'";
-                    return false;
-                }
-                std::memcpy(&preset.block[r], value->data.data(), 8);
-            }
-            presets->push_back(std::move(preset));
-        }
-    }
-    if (presets->empty()) {
-        *error = file + " holds no presets of Zentrix Tovana";
-        return false;
-    }
-    return true;
-}
-
 // The plug-in builds or repairs its store when its dialog opens.
 bool EnsureStore(const Context& context, std::string* error) {
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -210,46 +172,27 @@ bool EnsureStore(const Context& context, std::string* error) {
 
 int ImportPresets(const Context& context, const Args& args) {
     if (args.size() != 1) return Complain(kExitUsage, "presets import takes one FILE");
-    std::vector<Incoming> presets;
+    InstallInterruptHandler();  // a Ctrl-C cancels before the store changes, never during
+    std::vector<IncomingPreset> presets;
+    std::vector<std::string> problems;
+    if (!ReadPresetFile(args[0], &presets, &problems)) {
+        for (const std::string& problem : problems) Complain(kExitFailed, problem);
+        return Complain(kExitFailed, "nothing was imported");
+    }
     std::string error;
-    if (!ReadPresetFile(args[0], &presets, &error)) return Complain(kExitFailed, error + "; nothing was imported");
-    if (!EnsureStore(context, &error)) return Complain(kExitFailed, error + "; nothing was imported");
-    int refused = 0;
-    platform::RegKey root = nullptr;
-    if (platform::RegOpenKey(platform::CurrentUserKey(), RootKeyPath(), &root) != platform::kErrorSuccess) {
-        return Complain(kExitFailed, "cannot open the store; nothing was imported");
+    if (const std::string unreadable = os::StoreReadProblem(); !unreadable.empty()) {
+        return Complain(kExitFailed, unreadable + "; nothing was imported");
     }
-    for (const Incoming& preset : presets) {
-        const EffectTable& table = TableOf(preset.effect);
-        if (FindBuiltInPreset(static_cast<EffectKind>(preset.effect), preset.name) != nullptr) {
-            std::fprintf(stderr, "tovana: refused %s preset '%s': it is the name of a built-in preset\n", table.name,
-                         preset.name.c_str());
-            ++refused;
-            continue;
-        }
-        platform::RegKey list = nullptr;
-        platform::RegCreateKey(root, PresetsKeyName(table), &list);
-        platform::RegKey existing = nullptr;
-        const bool replaced = platform::RegOpenKey(list, preset.name, &existing) == platform::kErrorSuccess;
-        if (replaced) {
-            platform::RegCloseKey(existing);
-            platform::RegDeleteTree(list, preset.name);
-        }
-        platform::RegKey key = nullptr;
-        if (platform::RegCreateKey(list, preset.name, &key) != platform::kErrorSuccess) {
-            std::fprintf(stderr, "tovana: cannot store %s preset '%s'\n", table.name, preset.name.c_str());
-            ++refused;
-        } else {
-            for (std::size_t r = 1; r < table.settingCount; ++r) {
-                platform::RegSetValue(key, SettingName(table.settings[r]), platform::kRegNone, &preset.block[r], 8);
-            }
-            platform::RegCloseKey(key);
-            std::printf("%s %s preset '%s'\n", replaced ? "replaced" : "added", table.name, preset.name.c_str());
-        }
-        platform::RegCloseKey(list);
+    if (!EnsureStore(context, &error) || Interrupted()) {
+        if (Interrupted()) return Complain(kExitCancelled, "cancelled; nothing was imported");
+        return Complain(kExitFailed, error + "; nothing was imported");
     }
-    platform::RegCloseKey(root);
-    return refused == 0 ? kExitOk : kExitFailed;
+    if (!StorePresets(&presets, &error)) return Complain(kExitFailed, error + "; nothing was imported");
+    for (const IncomingPreset& preset : presets) {
+        std::printf("%s %s preset '%s'\n", preset.replaced ? "replaced" : "added", TableOf(preset.effect).name,
+                    Printable(preset.name).c_str());
+    }
+    return kExitOk;
 }
 
 }  // namespace
@@ -270,7 +213,10 @@ int SettingsCommand(const Context&, const Args& args) {
         return kExitOk;
     }
     if (!args.empty()) return Complain(kExitUsage, "settings takes no arguments");
+    int status = kExitOk;
+    if (!StoreReadable(&status, "")) return status;
     const StoredState state = ReadStoredState();
+    ReportStoreProblems();
     std::printf("store: %s\n", os::StoreLocation().c_str());
     if (!state.exists) {
         std::printf("nothing stored yet; the plug-in starts from these defaults\n");

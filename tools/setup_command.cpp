@@ -7,6 +7,7 @@
 #include "platform/event_source.h"
 #include "platform/memory.h"
 #include "tools/commands.h"
+#include "tools/os.h"
 #include "tools/plugin_loader.h"
 #include "tools/plugin_run.h"
 #include "tools/setup_window.h"
@@ -42,6 +43,9 @@ int SetupCommand(const Context& context, const Args& args) {
     }
     if (!args.empty()) return Complain(kExitUsage, "setup takes no arguments (see tovana setup --help)");
 
+    if (const std::string unreadable = os::StoreReadProblem(); !unreadable.empty()) {
+        return Complain(kExitFailed, unreadable);
+    }
     std::string error;
     SetupWindow window;
     if (!OpenSetupWindow(context, &window, &error)) return Complain(kExitFailed, error);

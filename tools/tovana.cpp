@@ -6,6 +6,7 @@
 
 #include "tools/commands.h"
 #include "tools/plugin_loader.h"
+#include "tools/store_view.h"
 
 #ifndef TOVANA_VERSION
 #define TOVANA_VERSION "0.0.0"
@@ -37,8 +38,17 @@ const char kUsage[] =
     "Exit status: 0 done, 1 command-line problem, 2 error while processing,\n"
     "130 cancelled.\n";
 
-}  // namespace
+int Run(const std::string& command, const tovana::Context& context, const tovana::Args& args) {
+    if (command == "apply") return tovana::ApplyCommand(context, args);
+    if (command == "presets") return tovana::PresetsCommand(context, args);
+    if (command == "settings") return tovana::SettingsCommand(context, args);
+    if (command == "info") return tovana::InfoCommand(context, args);
+    if (command == "demo") return tovana::DemoCommand(context, args);
+    if (command == "setup") return tovana::SetupCommand(context, args);
+    return tovana::Complain(1, "unknown command '" + command + "' (see tovana --help)");
+}
 
+}  // namespace
 
 int main(int argc, char** argv) {
     tovana::Context context;
@@ -65,15 +75,12 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[i];
     const tovana::Args args(argv + i + 1, argv + argc);
-    if (command == "apply") return tovana::ApplyCommand(context, args);
-    if (command == "presets") return tovana::PresetsCommand(context, args);
-    if (command == "settings") return tovana::SettingsCommand(context, args);
-    if (command == "info") return tovana::InfoCommand(context, args);
-    if (command == "demo") return tovana::DemoCommand(context, args);
-    if (command == "setup") return tovana::SetupCommand(context, args);
     if (command == "help") {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    return tovana::Complain(1, "unknown command '" + command + "' (see tovana --help)");
+    const int status = Run(command, context, args);
+    // Whatever the store found while the command ran is never kept quiet.
+    tovana::ReportStoreProblems();
+    return status;
 }

@@ -1,0 +1,189 @@
+// tovana and the store end to end: what it says about a store it cannot
+// use, how imports land, and what a killed run leaves behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/setting_tables.h"
+#include "tests/tovana_cli_fixture.h"
+
+namespace {
+
+using namespace tovana_cli;
+
+std::string Hex(double value) {
+    unsigned char bytes[8];
+    std::memcpy(bytes, &value, 8);
+    std::string text = "hex(0):";
+    for (int i = 0; i < 8; ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, i == 0 ? "%02x" : ",%02x", bytes[i]);
+        text += byte;
+    }
+    return text;
+}
+
+// A whole preset of `effect` with its defaults and `Wet Mix` = `wet`.
+std::string PresetSection(int effect, const std::string& name, double wet = 50) {
+    const EffectTable& table = TableOf(effect);
+    std::string text = "[HKEY_CURRENT_USER\\Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana\\" +
+                       std::string(table.name) + " Presets\\" + name + "]\n";
+    for (std::size_t r = 1; r < table.settingCount; ++r) {
+        const std::string setting = SettingName(table.settings[r]);
+        text += "\"" + setting + "\"=" + Hex(setting == "Wet Mix" ? wet : table.settings[r].defaultValue) + "\n";
+    }
+    return text + "\n";
+}
+
+const char kHeader[] = "Windows Registry Editor Version 5.00\n\n";
+
+class TovanaStore : public TovanaCli {
+protected:
+    // A store the plug-in made, holding the presets of `file`.
+    void ImportInto(const std::string& file, const std::string& text) {
+        std::ofstream(Path(file), std::ios::binary) << kHeader << text;
+        const Result imported = Run({"presets", "import", Path(file)});
+        ASSERT_EQ(imported.status, 0) << imported.err;
+    }
+    std::vector<std::string> ErrLines(const Result& result) {
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        while (start < result.err.size()) {
+            const std::size_t end = result.err.find('\n', start);
+            lines.push_back(result.err.substr(start, end - start));
+            start = end == std::string::npos ? result.err.size() : end + 1;
+        }
+        return lines;
+    }
+};
+
+TEST_F(TovanaStore, AStoreThatCannotBeReadStopsEveryCommandThatNeedsIt) {
+    MakeAudio("in.wav", 1, 2000);
+    std::ofstream(Path("one.reg")) << kHeader << PresetSection(0, "One");
+    ASSERT_EQ(mkdir(registry_.c_str(), 0700), 0);
+    const std::vector<std::vector<std::string>> commands = {
+        {"settings"},
+        {"presets"},
+        {"presets", "export", Path("out.reg")},
+        {"presets", "import", Path("one.reg")},
+        {"apply", "--effect", "alienator", Path("in.wav"), Path("out.wav")},
+        {"apply", "-o", Path("outdir"), Path("in.wav")},
+        {"setup"},
+    };
+    for (const auto& command : commands) {
+        const Result result = Run(command);
+        EXPECT_EQ(result.status, 2) << command[0] << ": " << result.err;
+        EXPECT_EQ(result.err.rfind("tovana: cannot read the store " + registry_ + ": it is a directory", 0), 0u)
+            << command[0] << ": " << result.err;
+        EXPECT_EQ(ErrLines(result).size(), 1u) << result.err;
+    }
+    EXPECT_FALSE(Exists(Path("out.wav")));
+    EXPECT_FALSE(Exists(Path("out.reg")));
+}
+
+TEST_F(TovanaStore, NamesFromTheStoreAndFilesAreShownEscaped) {
+    RequireDialog();
+    ImportInto("one.reg", PresetSection(0, "Plain"));
+    // A name no import lets in, written into the store by hand.
+    { std::ofstream(registry_, std::ios::app | std::ios::binary) << "\n" << PresetSection(0, "Evil\x1b]0;pwned\x07"); }
+    const Result listed = Run({"presets", "alienator"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("Evil\\x1b]0;pwned\\x07"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find('\x1b'), std::string::npos);
+
+    std::ofstream(Path("evil.reg")) << kHeader << PresetSection(1, "Bell\x07") << PresetSection(1, "Fine");
+    const Result refused = Run({"presets", "import", Path("evil.reg")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("'Bell\\x07' has a control character in its name"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find('\x07'), std::string::npos);
+    EXPECT_EQ(Run({"presets", "communicator"}).out.find("Fine"), std::string::npos) << "nothing is stored";
+
+    const Result unknown = Run({"apply", "--effect", "alienator", "--preset", "\x1b[2J", Path("x.wav"), Path("y.wav")});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_NE(unknown.err.find("unknown preset '\\x1b[2J'"), std::string::npos) << unknown.err;
+    EXPECT_NE(unknown.err.find("'Evil\\x1b]0;pwned\\x07'"), std::string::npos) << unknown.err;
+    EXPECT_EQ(unknown.err.find('\x1b'), std::string::npos);
+}
+
+TEST_F(TovanaStore, TheBackupOfAResetStoreBringsEveryUserPresetBack) {
+    RequireDialog();
+    ImportInto("mine.reg", PresetSection(0, "Robot", 10) + PresetSection(1, "Radio", 20) +
+                               PresetSection(2, "Giant", 30) + PresetSection(3, "Droid", 40));
+    MakeAudio("in.wav", 1, 3000);
+    ASSERT_EQ(Run({"apply", "-q", "--effect", "cylonator", Path("in.wav"), Path("a.wav")}).status, 0);
+    ASSERT_EQ(Run({"presets", "export", Path("before.reg")}).status, 0);
+
+    // A missing value: the plug-in resets the whole tree, keeping a copy.
+    std::string store = ReadFile(registry_);
+    const std::size_t line = store.find("\"Squelch\"", store.find("Last Communicator Settings]"));
+    ASSERT_NE(line, std::string::npos) << store;
+    store.erase(line, store.find('\n', line) + 1 - line);
+    { std::ofstream(registry_, std::ios::binary | std::ios::trunc) << store; }
+    const Result reset = Run({"apply", "-q", Path("in.wav"), Path("b.wav")});
+    EXPECT_EQ(reset.status, 2);
+    const std::string saved = "A copy of the old entries was saved to ";
+    const std::size_t at = reset.err.find(saved);
+    ASSERT_NE(at, std::string::npos) << reset.err;
+    const std::string backup = reset.err.substr(at + saved.size(), reset.err.find(';', at) - at - saved.size());
+    EXPECT_EQ(backup, Path("tovana-registry-backup-1.reg"));
+    EXPECT_EQ(Run({"presets"}).out.find("user"), std::string::npos) << "the reset took every user preset";
+
+    const Result restored = Run({"presets", "import", backup});
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    for (const char* line : {"added Alienator preset 'Robot'", "added Communicator preset 'Radio'",
+                             "added Deepenator preset 'Giant'", "added Cylonator preset 'Droid'"}) {
+        EXPECT_NE(restored.out.find(line), std::string::npos) << restored.out;
+    }
+    ASSERT_EQ(Run({"presets", "export", Path("after.reg")}).status, 0);
+    EXPECT_EQ(ReadFile(Path("after.reg")), ReadFile(Path("before.reg")));
+}
+
+TEST_F(TovanaStore, AKilledRunsTemporaryOutputIsRemovedAndALiveOneKept) {
+    RequireDialog();
+    MakeAudio("short.wav", 1, 2000);
+    MakeAudio("long.wav", 2, 22050 * 60);
+    ASSERT_EQ(Run({"apply", "-q", "--effect", "deepenator", Path("short.wav"), Path("first.wav")}).status, 0);
+    const pid_t child = Start({"apply", "-q", Path("long.wav"), Path("out.wav")});
+    // Killed while it writes audio.
+    std::string left;
+    struct stat written {};
+    for (int i = 0; i < 10000 && (left.empty() || written.st_size < 100000); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        FILE* list = popen(("ls -a '" + dir_ + "' | grep '^.out.wav.tovana-'").c_str(), "r");
+        char name[256] = {};
+        if (std::fgets(name, sizeof name, list) != nullptr) left = std::string(name, std::strcspn(name, "\n"));
+        pclose(list);
+        if (!left.empty()) stat(Path(left).c_str(), &written);
+    }
+    ASSERT_FALSE(left.empty());
+    kill(child, SIGKILL);
+    Finish(child);
+    ASSERT_TRUE(Exists(Path(left)));
+
+    // Files of the same naming that are not stale: this (live) process's,
+    // and one whose writer's id is gone here but which a writer holds locked.
+    const std::string live = Path(".out.wav.tovana-" + std::to_string(getpid()) + "-abc123");
+    const std::string locked = Path(".other.wav.tovana-" + std::to_string(child) + "-xyz789");
+    std::ofstream(live) << "x";
+    std::ofstream(locked) << "x";
+    const int fd = open(locked.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    const Result next = Run({"apply", "-q", Path("short.wav"), Path("out.wav")});
+    ASSERT_EQ(next.status, 0) << next.err;
+    EXPECT_FALSE(Exists(Path(left)));
+    EXPECT_TRUE(Exists(live));
+    EXPECT_TRUE(Exists(locked));
+    close(fd);
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+#include "tools/preset_import.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "platform/portable/reg_file.h"
+#include "platform/registry.h"
+#include "settings/builtin_presets.h"
+#include "tools/setup_plan.h"
+#include "tools/store_view.h"
+
+namespace tovana {
+namespace {
+
+constexpr std::size_t kMaxKeyNameLength = 255;  // the registry's, in UTF-16 units
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
+
+std::string PresetPath(const EffectTable& table, const std::string& name) {
+    return std::string(platform::reg::kCurrentUserHive) + "\\" + RootKeyPath() + "\\" + PresetsKeyName(table) + "\\" +
+           name;
+}
+
+// The line of each key's first section, by the key's folded path. The
+// parser keeps no lines, and a problem is easiest to find by its line.
+std::map<platform::reg::NameKey, int> SectionLines(const std::string& bytes) {
+    std::string text;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
+        const bool little = byte(0) == 0xFF;
+        std::u16string wide;
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            wide.push_back(static_cast<char16_t>(little ? byte(i) | (byte(i + 1) << 8) : (byte(i) << 8) | byte(i + 1)));
+        }
+        text = platform::reg::Utf16ToUtf8(wide);
+    } else {
+        text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
+    }
+    std::map<platform::reg::NameKey, int> lines;
+    std::istringstream in(text);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        if (line.size() < 3 || line.front() != '[' || line.back() != ']' || line[1] == '-') continue;
+        lines.emplace(platform::reg::FoldName(line.substr(1, line.size() - 2)), number);
+    }
+    return lines;
+}
+
+// Why `name` cannot be a preset's name here; empty when it can.
+std::string NameProblem(EffectKind effect, const std::string& name) {
+    if (name.empty()) return "has an empty name";
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return "has a control character in its name";
+    }
+    if (platform::reg::Utf16Length(name) > kMaxKeyNameLength) {
+        return "has a name longer than " + std::to_string(kMaxKeyNameLength) + " characters";
+    }
+    if (FindBuiltInPreset(effect, name) != nullptr) return "has the name of a built-in preset";
+    return "";
+}
+
+// Why the stored value of `row` cannot be used; empty when it can, with
+// the value in *value.
+std::string ValueProblem(platform::reg::Key& key, const SettingInfo& row, double* value) {
+    const std::string name = SettingName(row);
+    const platform::reg::Value* stored = key.FindValue(name);
+    if (stored == nullptr) return "has no value '" + name + "'";
+    if (stored->data.size() != sizeof *value) {
+        return "has a damaged value '" + name + "' (" + std::to_string(stored->data.size()) + " bytes, not 8)";
+    }
+    std::memcpy(value, stored->data.data(), sizeof *value);
+    if (!std::isfinite(*value)) return "has no number for '" + name + "' (" + Number(*value) + ")";
+    if (*value < row.minimum || *value > row.maximum) {
+        return "has '" + name + "' = " + Number(*value) + ", outside " + Number(row.minimum) + " to " +
+               Number(row.maximum);
+    }
+    return "";
+}
+
+// Closes a key when it goes out of scope.
+class OpenKey {
+public:
+    OpenKey() = default;
+    ~OpenKey() {
+        if (key_ != nullptr) platform::RegCloseKey(key_);
+    }
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+    platform::RegKey* out() { return &key_; }
+    platform::RegKey get() const { return key_; }
+
+private:
+    platform::RegKey key_ = nullptr;
+};
+
+bool Failed(long code, const std::string& what, std::string* error) {
+    if (code == platform::kErrorSuccess) return false;
+    *error = "cannot store " + what + ": " + platform::SystemMessageText(code);
+    return true;
+}
+
+}  // namespace
+
+platform::reg::Key* PresetsKeyIn(platform::reg::Key& top, const EffectTable& table, bool create) {
+    const std::string path = std::string(platform::reg::kCurrentUserHive) + "\\" + RootKeyPath() + "\\" +
+                             PresetsKeyName(table);
+    platform::reg::Key* key = &top;
+    std::size_t start = 0;
+    while (key != nullptr && start <= path.size()) {
+        const std::size_t end = std::min(path.find('\\', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        key = create ? key->AddSubkey(part) : key->FindSubkey(part);
+        start = end + 1;
+    }
+    return key;
+}
+
+bool ReadPresetFile(const std::string& file, std::vector<IncomingPreset>* presets,
+                    std::vector<std::string>* problems, std::size_t maxProblems) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        problems->push_back("cannot open " + file);
+        return false;
+    }
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    platform::reg::Key top;
+    std::string reason;
+    if (!platform::reg::ParseRegFile(bytes.str(), &top, &reason)) {
+        problems->push_back(file + " is not a registry export: " + reason);
+        return false;
+    }
+    const std::map<platform::reg::NameKey, int> lines = SectionLines(bytes.str());
+    std::vector<std::pair<int, std::string>> failures;  // by line, the file's order
+    for (int e = 0; e < kEffectCount; ++e) {
+        const EffectTable& table = TableOf(e);
+        platform::reg::Key* list = PresetsKeyIn(top, table, false);
+        if (list == nullptr) continue;
+        for (const auto& entry : list->subkeys) {
+            platform::reg::Key& key = *entry.second;
+            IncomingPreset preset;
+            preset.effect = e;
+            preset.name = key.name;
+            preset.block.assign(table.settingCount, -1.0);
+            const auto found = lines.find(platform::reg::FoldName(PresetPath(table, key.name)));
+            preset.line = found != lines.end() ? found->second : 0;
+            std::string problem = NameProblem(table.kind, key.name);
+            for (std::size_t r = 1; r < table.settingCount && problem.empty(); ++r) {
+                problem = ValueProblem(key, table.settings[r], &preset.block[r]);
+            }
+            if (problem.empty()) problem = BrokenPairBound(table.kind, preset.block);
+            if (!problem.empty()) {
+                failures.emplace_back(preset.line, file +
+                                                       (preset.line > 0 ? " line " + std::to_string(preset.line) : "") +
+                                                       ": the " + table.name + " preset '" + key.name + "' " + problem);
+                continue;
+            }
+            presets->push_back(std::move(preset));
+        }
+    }
+    const auto byLine = [](const auto& a, const auto& b) { return a.first < b.first; };
+    std::stable_sort(failures.begin(), failures.end(), byLine);
+    for (std::size_t i = 0; i < failures.size() && i < maxProblems; ++i) problems->push_back(failures[i].second);
+    if (failures.size() > maxProblems) {
+        problems->push_back("and " + std::to_string(failures.size() - maxProblems) +
+                            " more presets that cannot be used");
+    }
+    std::stable_sort(presets->begin(), presets->end(),
+                     [](const IncomingPreset& a, const IncomingPreset& b) { return a.line < b.line; });
+    if (failures.empty() && presets->empty()) problems->push_back(file + " holds no presets of Zentrix Tovana");
+    return problems->empty();
+}
+
+bool StorePresets(std::vector<IncomingPreset>* presets, std::string* error) {
+    OpenKey root;
+    if (Failed(platform::RegOpenKey(platform::CurrentUserKey(), RootKeyPath(), root.out()), "the presets", error)) {
+        return false;
+    }
+    for (IncomingPreset& preset : *presets) {
+        const EffectTable& table = TableOf(preset.effect);
+        const std::string what = std::string("the ") + table.name + " preset '" + preset.name + "'";
+        OpenKey list;
+        if (Failed(platform::RegCreateKey(root.get(), PresetsKeyName(table), list.out()), what, error)) return false;
+        {
+            OpenKey existing;
+            preset.replaced = platform::RegOpenKey(list.get(), preset.name, existing.out()) == platform::kErrorSuccess;
+        }
+        // A preset replaced is written over in place: where a registry takes
+        // each value on its own (Windows), it is never seen incomplete.
+        OpenKey key;
+        if (Failed(platform::RegCreateKey(list.get(), preset.name, key.out()), what, error)) return false;
+        for (std::size_t r = 1; r < table.settingCount; ++r) {
+            if (Failed(platform::RegSetValue(key.get(), SettingName(table.settings[r]), platform::kRegNone,
+                                             &preset.block[r], sizeof preset.block[r]),
+                       what, error)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace tovana
