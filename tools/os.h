@@ -94,6 +94,9 @@ void FixPluginSeed(std::optional<std::uint32_t> seed);
 
 // Where the plug-in keeps its settings, for messages.
 std::string StoreLocation();
+// What the store found about a file it could not read whole, once (see
+// platform::TakeRegistryProblem); empty when there is nothing to tell.
+std::string TakeStoreProblem();
 // Why the store cannot be read at all (a folder in its place, no
 // permission), in a line naming it; empty when it can be read or does not
 // exist yet.

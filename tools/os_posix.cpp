@@ -209,6 +209,8 @@ void FixPluginSeed(std::optional<std::uint32_t> seed) { platform::FixRunSeed(see
 
 std::string StoreLocation() { return platform::RegistryFilePath(); }
 
+std::string TakeStoreProblem() { return platform::TakeRegistryProblem(); }
+
 std::string StoreReadProblem() {
     const std::string path = platform::RegistryFilePath();
     std::string reason;

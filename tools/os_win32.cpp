@@ -251,6 +251,7 @@ void FixPluginSeed(std::optional<std::uint32_t> seed) {
 std::string StoreLocation() { return "HKEY_CURRENT_USER\\" + RootKeyPath(); }
 
 // The registry reports its own failures call by call.
+std::string TakeStoreProblem() { return ""; }
 std::string StoreReadProblem() { return ""; }
 
 bool UseStoreIn(const std::string&) { return false; }

@@ -9,6 +9,7 @@
 #include "settings/builtin_presets.h"
 #include "settings/registry_store.h"
 #include "tools/commands.h"
+#include "tools/os.h"
 #include "ui/resources.h"
 
 namespace tovana {
@@ -107,8 +108,7 @@ StoredState ReadStoredState() {
 }
 
 void ReportStoreProblems() {
-    for (std::string problem = platform::TakeRegistryProblem(); !problem.empty();
-         problem = platform::TakeRegistryProblem()) {
+    for (std::string problem = os::TakeStoreProblem(); !problem.empty(); problem = os::TakeStoreProblem()) {
         std::fprintf(stderr, "tovana: %s\n", Printable(problem).c_str());
     }
 }
