@@ -1,7 +1,11 @@
 #include "tools/apply_options.h"
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+
+#include "tools/store_view.h"
 
 namespace tovana {
 namespace {
@@ -16,11 +20,21 @@ bool ParseCount(const std::string& text, std::int64_t maximum, std::int64_t* val
     return true;
 }
 
+bool ParseQuality(const std::string& text, double* value) {
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+    char* end = nullptr;
+    *value = std::strtod(text.c_str(), &end);
+    return *end == '\0' && *value >= 0.0 && *value <= 10.0;
+}
+
 }  // namespace
+
+double CompressionLevel(double quality) { return 1.0 - quality / 10.0; }
 
 const char kApplyHelp[] =
     "usage: tovana apply [OPTIONS] INPUT OUTPUT\n"
     "       tovana apply [OPTIONS] -o OUTDIR INPUT...\n"
+    "       sox in.mp3 -t wav - | tovana apply [OPTIONS] - out.opus\n"
     "\n"
     "Runs the plug-in on audio files as the editor does: its dialog is set up\n"
     "with the options below exactly as a user would (effect tab, preset,\n"
@@ -43,13 +57,30 @@ const char kApplyHelp[] =
     "  --no-progress        no progress bar\n"
     "  -o, --outdir DIR     batch: write each INPUT to DIR under its own name\n"
     "  -j, --jobs N         batch: files processed at once (default: cores)\n"
-    "  --spectrogram PNG    one file: a before/after spectrogram picture\n"
+    "  --spectrogram PNG    one file: a before/after spectrogram picture, with\n"
+    "                       time in seconds, frequency in kHz and a dBFS scale\n"
+    "\n"
+    "Output options:\n"
+    "  -t, --type EXT       write OUTPUT in the format of extension EXT whatever\n"
+    "                       its name (wav, flac, mp3, opus, ...); with -, the\n"
+    "                       format of standard output (default wav); in a batch,\n"
+    "                       the extension of every output\n"
+    "  --quality Q          lossy outputs (mp3, ogg, opus): 0 smallest file to\n"
+    "                       10 best sound (libsndfile's compression level 1 to 0);\n"
+    "                       without it the codec's default\n"
     "\n"
     "Audio: any file libsndfile reads (on Windows: WAV, 8 to 32-bit PCM or\n"
     "float), mono or stereo; other sample formats are converted to 16-bit,\n"
     "floats scaled by 32768. OUTPUT is 16-bit PCM in the format of its\n"
     "extension (on Windows: .wav), written beside it and renamed at the end\n"
-    "(OUTPUT may be INPUT).\n"
+    "(OUTPUT may be INPUT). .mp3, .ogg and .opus are lossy, with a notice;\n"
+    "Opus takes 8, 12, 16, 24 or 48 kHz, so other rates are resampled for\n"
+    "it (with a notice); nothing else changes the rate.\n"
+    "\n"
+    "INPUT - reads standard input (any format libsndfile reads; it is kept\n"
+    "in a temporary file while the run needs it) and OUTPUT - writes standard\n"
+    "output once the run is complete; messages and the progress bar go to\n"
+    "standard error. A batch takes files only.\n"
     "\n"
     "Exit status: 0 done, 1 command-line problem, 2 error while processing\n"
     "(also unreadable input or unwritable output), 130 cancelled (Ctrl-C).\n";
@@ -149,6 +180,21 @@ bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* optio
             options->jobs = static_cast<int>(jobs);
         } else if (arg == "--spectrogram") {
             if (!take(&options->spectrogram)) return false;
+        } else if (arg == "-t" || arg == "--type") {
+            if (!take(&text)) return false;
+            options->type = Lower(text.rfind('.', 0) == 0 ? text.substr(1) : text);
+            if (options->type.empty() || options->type.find_first_of("./\\") != std::string::npos) {
+                *error = "--type takes a file extension such as wav, flac or opus (got '" + text + "')";
+                return false;
+            }
+        } else if (arg == "--quality") {
+            double quality = 0.0;
+            if (!take(&text)) return false;
+            if (!ParseQuality(text, &quality)) {
+                *error = "--quality takes a number from 0 (smallest file) to 10 (best sound) (got '" + text + "')";
+                return false;
+            }
+            options->quality = quality;
         } else if (arg.size() > 1 && arg[0] == '-') {
             *error = "unknown option " + arg + " (see tovana apply --help)";
             return false;
@@ -164,6 +210,18 @@ bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* optio
         }
         if (!options->spectrogram.empty()) {
             *error = "--spectrogram needs the one-file form (tovana apply [OPTIONS] INPUT OUTPUT)";
+            return false;
+        }
+        for (const std::string& input : positional) {
+            if (input == "-") {
+                *error = "a batch takes files; standard input (-) needs the one-file form "
+                         "(tovana apply [OPTIONS] - OUTPUT)";
+                return false;
+            }
+        }
+        if (options->outDir == "-") {
+            *error = "-o takes a folder; standard output (-) needs the one-file form "
+                     "(tovana apply [OPTIONS] INPUT -)";
             return false;
         }
         options->inputs = positional;
@@ -194,6 +252,13 @@ std::vector<std::string> BatchChildArgs(const ApplyOptions& options, const std::
         args.push_back("--selection");
         args.push_back(std::to_string(*options.selectionFirst) + ":" + std::to_string(*options.selectionLast));
     }
+    if (options.quality) {
+        char quality[32];
+        std::snprintf(quality, sizeof quality, "%.17g", *options.quality);
+        args.push_back("--quality");
+        args.push_back(quality);
+    }
+    // The output's name carries the format (a --type is part of it).
     args.push_back(input);
     args.push_back(output);
     return args;

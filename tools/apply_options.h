@@ -21,9 +21,14 @@ struct ApplyOptions {
     std::string outDir;  // batch form when set
     int jobs = 0;        // 0: one per core
     std::string spectrogram;
+    std::string type;                // output format by extension, lower case without the dot
+    std::optional<double> quality;   // 0 (smallest) to 10 (best sound), lossy outputs
     std::vector<std::string> inputs;
-    std::string output;  // single form
+    std::string output;  // single form; "-" is standard output, as "-" in inputs is standard input
 };
+
+// libsndfile's compression level for a --quality.
+double CompressionLevel(double quality);
 
 // False with a message for the first problem found.
 bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* options, std::string* error);

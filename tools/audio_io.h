@@ -18,6 +18,8 @@ public:
     AudioInput& operator=(const AudioInput&) = delete;
 
     bool Open(const std::string& path, std::string* error);
+    // The name messages give the file ("standard input" for a spooled pipe).
+    void ShowAs(const std::string& name) { name_ = name; }
     int channels() const { return channels_; }
     int sampleRate() const { return sampleRate_; }
     std::int64_t frames() const { return frames_; }
@@ -33,8 +35,11 @@ public:
 
 private:
     struct File;  // the backend's
+    const std::string& shown() const { return name_.empty() ? path_ : name_; }
+
     File* file_ = nullptr;
     std::string path_;
+    std::string name_;
     int channels_ = 0;
     int sampleRate_ = 0;
     std::int64_t frames_ = 0;
@@ -52,6 +57,12 @@ public:
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;
 
+    void ShowAs(const std::string& name) { name_ = name; }
+    // For a lossy format, libsndfile's compression level from 0 (best sound)
+    // to 1 (smallest file); given before Create. Without it the codec's own.
+    void SetCompression(double level) { compression_ = level; }
+    // Frames given to Write are at `sampleRate`; the file is written at
+    // WrittenRate(format, sampleRate), resampled when that differs.
     bool Create(const std::string& path, int format, int channels, int sampleRate, std::string* error);
     bool Write(std::int64_t frame, const std::int16_t* samples, std::int64_t count, std::string* error);
     // Closes the file; it stays under its temporary name until Commit.
@@ -62,18 +73,31 @@ public:
 
 private:
     struct File;  // the backend's
+    const std::string& shown() const { return name_.empty() ? path_ : name_; }
+
     File* file_ = nullptr;
     std::string path_;
+    std::string name_;
     std::string temporary_;
     int channels_ = 0;
     std::int64_t position_ = 0;
+    double compression_ = -1.0;  // negative: the codec's default
 };
 
-// The backend's format for a file name's extension with 16-bit PCM, or 0
-// when none can hold it. `channels` as the file will have.
+// The backend's format for a file name's extension: 16-bit PCM, or the
+// lossy codec of .mp3, .ogg and .opus where the backend has them; 0 when
+// none can hold `channels` channels.
 int OutputFormatFor(const std::string& path, int channels);
 // "wav, aiff, au, flac, ..." for messages.
 std::string OutputExtensions();
+// What to do instead when an extension names no format this build writes.
+std::string OutputFormatAdvice(const std::string& extension);
+// The codec of a lossy format ("MP3", "Ogg Vorbis", "Opus"); empty for the
+// lossless ones.
+std::string LossyCodec(int format);
+// The rate a file of `format` holds audio of `sampleRate` at: the same rate
+// but for Opus, which takes 8, 12, 16, 24 or 48 kHz only.
+int WrittenRate(int format, int sampleRate);
 
 // The extension of a file name in lower case, "" when it has none.
 std::string FileExtension(const std::string& path);

@@ -17,6 +17,19 @@ struct AudioOutput::File {
     WavWriter writer;
 };
 
+namespace {
+
+// The reader's messages name the file it opened; a spooled pipe goes by
+// the name it was given.
+bool Named(bool ok, const std::string& path, const std::string& shown, std::string* error) {
+    for (std::size_t at = 0; !ok && (at = error->find(path, at)) != std::string::npos; at += shown.size()) {
+        error->replace(at, path.size(), shown);
+    }
+    return ok;
+}
+
+}  // namespace
+
 AudioInput::~AudioInput() { Close(); }
 
 void AudioInput::Close() {
@@ -29,15 +42,15 @@ bool AudioInput::Open(const std::string& path, std::string* error) {
     std::string reason;
     const os::FileKind kind = os::KindOf(path, &reason);
     if (kind == os::FileKind::Missing) {
-        *error = "cannot open " + path + ": " + reason;
+        *error = "cannot open " + shown() + ": " + reason;
         return false;
     }
     if (kind == os::FileKind::Directory) {
-        *error = "cannot read " + path + ": it is a directory";
+        *error = "cannot read " + shown() + ": it is a directory";
         return false;
     }
     file_ = new File;
-    if (!file_->reader.Open(path, error)) return false;
+    if (!Named(file_->reader.Open(path, error), path, shown(), error)) return false;
     channels_ = file_->reader.channels();
     sampleRate_ = file_->reader.sampleRate();
     frames_ = file_->reader.frames();
@@ -48,10 +61,10 @@ bool AudioInput::Open(const std::string& path, std::string* error) {
 
 bool AudioInput::Read(std::int64_t frame, std::int16_t* samples, std::int64_t count, std::string* error) {
     if (file_ == nullptr) {
-        *error = "cannot read " + path_ + ": it is not open";
+        *error = "cannot read " + shown() + ": it is not open";
         return false;
     }
-    return file_->reader.Read(frame, samples, count, error);
+    return Named(file_->reader.Read(frame, samples, count, error), path_, shown(), error);
 }
 
 AudioOutput::~AudioOutput() { Discard(); }
@@ -63,13 +76,13 @@ bool AudioOutput::Create(const std::string& path, int, int channels, int sampleR
     std::string reason;
     std::FILE* stream = os::CreateTemporaryBeside(path, &temporary_, &reason);
     if (stream == nullptr) {
-        *error = "cannot write " + path + ": " + reason;
+        *error = "cannot write " + shown() + ": " + reason;
         return false;
     }
     file_ = new File;
     file_->stream = stream;
     if (!file_->writer.Start(stream, channels, sampleRate)) {
-        *error = "cannot write " + path;
+        *error = "cannot write " + shown();
         Discard();
         return false;
     }
@@ -78,7 +91,7 @@ bool AudioOutput::Create(const std::string& path, int, int channels, int sampleR
 
 bool AudioOutput::Write(std::int64_t frame, const std::int16_t* samples, std::int64_t count, std::string* error) {
     if (file_ == nullptr || !file_->writer.Write(frame, samples, count)) {
-        *error = "cannot write " + path_ + " (is the disk full?)";
+        *error = "cannot write " + shown() + " (is the disk full?)";
         return false;
     }
     position_ = frame + count;
@@ -92,7 +105,7 @@ bool AudioOutput::Close(std::string* error) {
     delete file_;
     file_ = nullptr;
     if (!finished || !closed) {
-        *error = "cannot write " + path_ + (finished ? "" : ": too long for a WAV file, or the disk is full");
+        *error = "cannot write " + shown() + (finished ? "" : ": too long for a WAV file, or the disk is full");
         return false;
     }
     return true;
@@ -102,7 +115,7 @@ bool AudioOutput::Commit(std::string* error) {
     if (!Close(error)) return false;
     std::string reason;
     if (!os::MoveIntoPlace(temporary_, path_, &reason)) {
-        *error = "cannot write " + path_ + ": " + reason;
+        *error = "cannot write " + shown() + ": " + reason;
         return false;
     }
     temporary_.clear();
@@ -128,5 +141,15 @@ int OutputFormatFor(const std::string& path, int channels) {
 }
 
 std::string OutputExtensions() { return "wav"; }
+
+std::string OutputFormatAdvice(const std::string& extension) {
+    return "this build writes .wav only; write a .wav and convert it" +
+           (extension.empty() ? std::string() : " to ." + extension) +
+           " afterwards, or use the Linux tovana, which writes every format libsndfile has, mp3, ogg and opus among them";
+}
+
+std::string LossyCodec(int) { return ""; }
+
+int WrittenRate(int, int sampleRate) { return sampleRate; }
 
 }  // namespace tovana

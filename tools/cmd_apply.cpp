@@ -10,6 +10,7 @@
 #include "tools/os.h"
 #include "tools/plugin_run.h"
 #include "tools/spectrogram.h"
+#include "tools/std_streams.h"
 
 namespace tovana {
 namespace {
@@ -32,16 +33,64 @@ bool PlanFromOptions(const EffectOptions& effect, std::vector<SetupStep>* steps,
     return true;
 }
 
+// What the spectrogram's title says was applied.
+std::string DescribeEffect(const EffectOptions& options) {
+    const int effect = options.effect.empty() ? CurrentDialogState().lastActiveEffect : EffectByName(options.effect);
+    std::string text = effect >= 0 ? TableOf(effect).name : options.effect;
+    if (options.preset) text += ", preset \"" + *options.preset + "\"";
+    for (const auto& set : options.sets) text += ", " + set.first + " " + set.second;
+    if (options.wet) text += ", wet " + *options.wet + " %";
+    if (options.dry) text += ", dry " + *options.dry + " %";
+    if (!options.preset && options.sets.empty()) text += options.wet || options.dry ? "" : ", stored settings";
+    return text;
+}
+
+// The output format by --type or by the name; 0 with a message when there is none.
+int ChooseFormat(const ApplyOptions& options, const std::string& extension, int channels, std::string* error) {
+    const int format = OutputFormatFor("out." + extension, channels);
+    if (format == 0) {
+        *error = (options.type.empty() ? "cannot write " + options.output : "--type " + options.type) + ": " +
+                 OutputFormatAdvice(extension);
+    } else if (options.quality && LossyCodec(format).empty()) {
+        *error = "--quality is for the lossy outputs (mp3, ogg, opus); ." + extension + " is lossless";
+        return 0;
+    }
+    return format;
+}
+
 int ApplyOne(const Context& context, const ApplyOptions& options) {
     std::vector<SetupStep> steps;
     std::string error;
     if (!PlanFromOptions(options.effect, &steps, &error)) return Complain(kExitUsage, error);
 
-    const std::string& inputPath = options.inputs[0];
+    const bool fromPipe = IsStandardStream(options.inputs[0]);
+    const bool toPipe = IsStandardStream(options.output);
+    if (fromPipe && os::IsTerminal(stdin)) {
+        return Complain(kExitUsage, "INPUT - reads audio from a pipe, and standard input is a terminal "
+                                    "(sox in.mp3 -t wav - | tovana apply ... - out.wav)");
+    }
+    if (toPipe && os::IsTerminal(stdout)) {
+        return Complain(kExitUsage, "OUTPUT - writes audio into a pipe, and standard output is a terminal "
+                                    "(tovana apply ... in.wav - | play -)");
+    }
+    const std::string inputName = fromPipe ? "standard input" : options.inputs[0];
+    const std::string outputName = toPipe ? "standard output" : options.output;
+    const std::string extension = !options.type.empty() ? options.type : toPipe ? "wav" : FileExtension(options.output);
+    // Whatever the channels turn out to be, the name must name a format.
+    if (ChooseFormat(options, extension, 1, &error) == 0 && ChooseFormat(options, extension, 2, &error) == 0) {
+        return Complain(kExitUsage, error);
+    }
+
+    StandardStreams streams;
+    std::string inputPath = options.inputs[0];
+    if (fromPipe && !streams.SpoolInput(&inputPath, &error)) {
+        return Interrupted() ? Complain(kExitCancelled, "cancelled") : Complain(kExitFailed, error);
+    }
     AudioInput input;
+    input.ShowAs(inputName);
     if (!input.Open(inputPath, &error)) return Complain(kExitFailed, error);
     if (input.channels() > 2) {
-        return Complain(kExitFailed, inputPath + " has " + std::to_string(input.channels()) +
+        return Complain(kExitFailed, inputName + " has " + std::to_string(input.channels()) +
                                          " channels; the plug-in processes mono and stereo only");
     }
     std::int64_t first = 0;
@@ -49,7 +98,7 @@ int ApplyOne(const Context& context, const ApplyOptions& options) {
     if (options.selectionFirst) {
         if (*options.selectionLast >= input.frames()) {
             return Complain(kExitUsage, "--selection " + std::to_string(*options.selectionFirst) + ":" +
-                                            std::to_string(*options.selectionLast) + " lies outside " + inputPath +
+                                            std::to_string(*options.selectionLast) + " lies outside " + inputName +
                                             " (frames 0 to " + std::to_string(input.frames() - 1) + ")");
         }
         first = *options.selectionFirst;
@@ -61,19 +110,32 @@ int ApplyOne(const Context& context, const ApplyOptions& options) {
                                          std::to_string(UINT32_MAX / (2 * input.channels())) +
                                          " frames); process it in parts with --selection");
     }
-    const int format = OutputFormatFor(options.output, input.channels());
-    if (format == 0) {
-        return Complain(kExitUsage, "cannot tell a 16-bit audio format from the name " + options.output +
-                                        " (use one of the extensions " + OutputExtensions() + ")");
-    }
-    if (!input.is16Bit() && !options.quiet) {
-        std::fprintf(stderr, "tovana: %s is %s; converting to 16-bit for the plug-in\n", inputPath.c_str(),
-                     input.encoding().c_str());
+    const int format = ChooseFormat(options, extension, input.channels(), &error);
+    if (format == 0) return Complain(kExitUsage, error);
+    if (!options.quiet) {
+        if (!input.is16Bit()) {
+            std::fprintf(stderr, "tovana: %s is %s; converting to 16-bit for the plug-in\n", inputName.c_str(),
+                         input.encoding().c_str());
+        }
+        const std::string codec = LossyCodec(format);
+        if (!codec.empty()) {
+            std::fprintf(stderr, "tovana: %s is lossy (%s): it sounds like the result but does not keep its exact "
+                                 "samples\n", outputName.c_str(), codec.c_str());
+        }
+        const int rate = WrittenRate(format, input.sampleRate());
+        if (rate != input.sampleRate()) {
+            std::fprintf(stderr, "tovana: %s takes 8, 12, 16, 24 or 48 kHz; %s is resampled from %d Hz to %d Hz\n",
+                         codec.c_str(), outputName.c_str(), input.sampleRate(), rate);
+        }
     }
     PluginLoader plugin;
     if (!plugin.Load(context.pluginPath)) return Complain(kExitFailed, plugin.error());
+    std::string outputPath = options.output;
+    if (toPipe && !streams.OutputPath(extension, &outputPath, &error)) return Complain(kExitFailed, error);
     AudioOutput output;
-    if (!output.Create(options.output, format, input.channels(), input.sampleRate(), &error)) {
+    output.ShowAs(outputName);
+    if (options.quality) output.SetCompression(CompressionLevel(*options.quality));
+    if (!output.Create(outputPath, format, input.channels(), input.sampleRate(), &error)) {
         return Complain(kExitFailed, error);
     }
 
@@ -88,27 +150,37 @@ int ApplyOne(const Context& context, const ApplyOptions& options) {
     const RunOutcome outcome = RunPlugin(plugin, run);
     if (outcome.status != kExitOk) {
         output.Discard();
-        if (outcome.status == kExitCancelled) return Complain(kExitCancelled, "cancelled; " + options.output +
+        if (outcome.status == kExitCancelled) return Complain(kExitCancelled, "cancelled; " + outputName +
                                                                                   " was not written");
         return Complain(outcome.status, outcome.error);
     }
     if (!output.Close(&error)) return Complain(kExitFailed, error);
-    if (!options.spectrogram.empty() &&
-        !WriteSpectrogram(inputPath, output.temporaryPath(), options.spectrogram, first, count, &error)) {
-        output.Discard();
-        return Complain(kExitFailed, error);
+    if (!options.spectrogram.empty()) {
+        SpectrogramRequest picture;
+        picture.title = DescribeEffect(options.effect);
+        picture.before = {inputPath, "before: " + inputName};
+        picture.after = {output.temporaryPath(), "after: " + outputName};
+        picture.startSeconds = static_cast<double>(first) / input.sampleRate();
+        picture.seconds = static_cast<double>(count) / input.sampleRate();
+        if (!WriteSpectrogram(picture, options.spectrogram, &error)) {
+            output.Discard();
+            return Complain(kExitFailed, error);
+        }
     }
     input.Close();  // OUTPUT may be INPUT
     if (!output.Commit(&error)) return Complain(kExitFailed, error);
+    if (toPipe && !streams.SendOutput(&error)) return Complain(kExitFailed, error);
     return kExitOk;
 }
 
 // The name a batch gives the output of `input` in `outDir`.
-std::string BatchOutputPath(const std::string& outDir, const std::string& input) {
+// With --type, its extension replaces the input's.
+std::string BatchOutputPath(const std::string& outDir, const std::string& input, const std::string& type) {
     std::string name = BaseName(input);
-    if (OutputFormatFor(name, 2) == 0) {
+    if (!type.empty() || OutputFormatFor(name, 2) == 0) {
         const std::size_t dot = name.find_last_of('.');
-        name = (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".wav";
+        name = (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + "." +
+               (type.empty() ? "wav" : type);
     }
     return os::Join(outDir, name);
 }
@@ -126,9 +198,15 @@ int ApplyBatch(const Context& context, const ApplyOptions& options) {
     std::map<std::string, std::string> outputs;
     std::set<std::string> names;
     for (const std::string& input : options.inputs) {
-        const std::string output = BatchOutputPath(options.outDir, input);
+        const std::string output = BatchOutputPath(options.outDir, input, options.type);
         if (!names.insert(output).second) {
             return Complain(kExitUsage, "two inputs would both be written to " + output);
+        }
+        ApplyOptions one = options;
+        one.output = output;
+        if (ChooseFormat(one, FileExtension(output), 1, &error) == 0 &&
+            ChooseFormat(one, FileExtension(output), 2, &error) == 0) {
+            return Complain(kExitUsage, error);
         }
         outputs[input] = output;
     }

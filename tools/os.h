@@ -66,6 +66,9 @@ bool Seek(std::FILE* file, std::int64_t offset);
 std::int64_t Length(std::FILE* file);
 
 bool IsTerminal(std::FILE* stream);
+// Standard input or output carrying audio: binary mode, and a reader that
+// went away makes writes fail instead of ending the process.
+void UseForAudio(std::FILE* stream);
 int ProcessorCount();
 
 // --- Worker processes ---------------------------------------------------------------

@@ -162,6 +162,8 @@ std::int64_t Length(std::FILE* file) {
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 
+void UseForAudio(std::FILE*) { std::signal(SIGPIPE, SIG_IGN); }
+
 int ProcessorCount() {
     const long count = sysconf(_SC_NPROCESSORS_ONLN);
     return count > 0 ? static_cast<int>(count) : 1;

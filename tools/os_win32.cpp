@@ -186,6 +186,8 @@ std::int64_t Length(std::FILE* file) { return _filelengthi64(_fileno(file)); }
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
+void UseForAudio(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
+
 int ProcessorCount() {
     SYSTEM_INFO info{};
     GetSystemInfo(&info);

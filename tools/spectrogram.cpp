@@ -1,80 +1,221 @@
 #include "tools/spectrogram.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "tools/audio_io.h"
-#include "tools/png_deflate.h"
 
 namespace tovana {
 namespace {
 
 constexpr int kWindow = 1024;
+constexpr int kColumns = 800;  // as SoX's default width
 constexpr int kRows = 256;
-constexpr int kMaxColumns = 1000;
-constexpr int kGap = 4;
 constexpr double kFloorDb = -100.0;
 constexpr double kPi = 3.14159265358979323846;
 
-void PutBigEndian(std::vector<unsigned char>& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(value >> shift));
-}
+// The layout, in pixels.
+constexpr int kMargin = 12;
+constexpr int kTitleScale = 2;
+constexpr int kTextScale = 1;
+constexpr int kLine = kGlyphHeight * kTextScale;
+constexpr int kTick = 4;
+constexpr int kBarGap = 20;
+constexpr int kBarWidth = 14;
 
-void PutChunk(std::vector<unsigned char>& out, const char* type, const std::vector<unsigned char>& data) {
-    PutBigEndian(out, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    PutBigEndian(out, Crc32(out.data() + start, out.size() - start));
-}
+constexpr Rgb kBackground = {0, 0, 0};
+constexpr Rgb kText = {235, 235, 235};
+constexpr Rgb kFrame = {150, 150, 150};
 
-// Dark blue through red and yellow to white as the level rises.
-void Colour(double level, unsigned char* rgb) {
+// Black through purple, red and yellow to white as the level rises, as
+// SoX's default palette does.
+Rgb Colour(double level) {
     static const double kStops[][3] = {{0, 0, 0}, {40, 10, 90}, {160, 30, 80}, {230, 90, 20}, {250, 200, 40},
                                        {255, 255, 230}};
     const double x = std::clamp(level, 0.0, 1.0) * 5.0;
     const int i = std::min(4, static_cast<int>(x));
     const double t = x - i;
-    for (int c = 0; c < 3; ++c) {
-        rgb[c] = static_cast<unsigned char>(kStops[i][c] + (kStops[i + 1][c] - kStops[i][c]) * t);
+    unsigned char c[3];
+    for (int k = 0; k < 3; ++k) c[k] = static_cast<unsigned char>(kStops[i][k] + (kStops[i + 1][k] - kStops[i][k]) * t);
+    return {c[0], c[1], c[2]};
+}
+
+// The smallest of 1, 2 or 5 times a power of ten that is at least `minimum`.
+double NiceStep(double minimum) {
+    for (double power = std::pow(10.0, std::floor(std::log10(minimum)));; power *= 10.0) {
+        for (double m : {1.0, 2.0, 5.0}) {
+            if (m * power >= minimum * (1.0 - 1e-9)) return m * power;
+        }
     }
 }
 
-// Paints one panel of `columns` columns from rows `top` on.
-bool Panel(const std::string& path, std::int64_t first, std::int64_t count, int columns, int top, Picture* picture,
-           std::string* error) {
+std::string Number(double value, double step) {
+    const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, std::fabs(value) < step / 2 ? 0.0 : value);
+    return text;
+}
+
+// Mono samples of a file in the order the columns ask for them, read front
+// to back where the windows overlap, so lossy files are not seeked per column.
+class WindowReader {
+public:
+    explicit WindowReader(AudioInput& input) : input_(input) {}
+    // `kWindow` samples from frame `start` (which only grows), silence outside the file.
+    bool Read(std::int64_t start, double* out, std::string* error) {
+        const std::int64_t end = start + kWindow;
+        if (start >= bufferEnd_ || start < bufferStart_) {
+            buffer_.clear();
+            bufferStart_ = bufferEnd_ = start;
+        } else {
+            buffer_.erase(buffer_.begin(), buffer_.begin() + (start - bufferStart_));
+            bufferStart_ = start;
+        }
+        const int channels = input_.channels();
+        const std::int64_t from = std::max<std::int64_t>(bufferEnd_, 0);
+        const std::int64_t to = std::min<std::int64_t>(end, input_.frames());
+        for (std::int64_t frame = bufferEnd_; frame < std::min(from, end); ++frame) buffer_.push_back(0.0);
+        if (to > from) {
+            frames_.resize(static_cast<std::size_t>((to - from) * channels));
+            if (!input_.Read(from, frames_.data(), to - from, error)) return false;
+            for (std::int64_t i = 0; i < to - from; ++i) {
+                double sum = 0.0;
+                for (int c = 0; c < channels; ++c) sum += frames_[static_cast<std::size_t>(i * channels + c)];
+                buffer_.push_back(sum / channels / 32768.0);
+            }
+        }
+        while (static_cast<std::int64_t>(buffer_.size()) < end - bufferStart_) buffer_.push_back(0.0);
+        bufferEnd_ = end;
+        std::copy(buffer_.begin(), buffer_.begin() + kWindow, out);
+        return true;
+    }
+
+private:
+    AudioInput& input_;
+    std::vector<double> buffer_;
+    std::vector<std::int16_t> frames_;
+    std::int64_t bufferStart_ = 0;
+    std::int64_t bufferEnd_ = 0;
+};
+
+struct Layout {
+    int left = 0;        // of the panels
+    int tops[2] = {};    // of each panel
+    int barLeft = 0;
+    int width = 0;
+    int height = 0;
+};
+
+Layout MakeLayout() {
+    Layout layout;
+    layout.left = kMargin + TextWidth("00.0", kTextScale) + kTick + 4;
+    int y = kMargin + kGlyphHeight * kTitleScale + 12;
+    for (int& top : layout.tops) {
+        top = y + kLine + 5;
+        y = top + kRows + kTick + 3 + kLine + 10;
+    }
+    layout.barLeft = layout.left + kColumns + kBarGap;
+    layout.width = layout.barLeft + kBarWidth + kTick + 3 + TextWidth("-100", kTextScale) + kMargin;
+    layout.height = y + kLine + kMargin - 6;
+    return layout;
+}
+
+// The row of a panel, counted from its top, that shows `hertz`.
+int RowOf(double hertz, double topHertz) {
+    const int band = std::min(kRows - 1, static_cast<int>(std::floor(hertz / topHertz * kRows)));
+    return kRows - 1 - band;
+}
+
+// Paints the panel of `side` with its top left corner at (`left`, `top`).
+bool Panel(const SpectrogramSide& side, const SpectrogramRequest& request, double topHertz, int left, int top,
+           Picture* picture, std::string* error) {
     AudioInput input;
-    if (!input.Open(path, error)) return false;
-    const int channels = input.channels();
-    std::vector<std::int16_t> frames(static_cast<std::size_t>(kWindow * channels));
-    std::vector<double> re(kWindow), im(kWindow);
-    for (int column = 0; column < columns; ++column) {
-        const std::int64_t at = first + count * column / columns;
-        const std::int64_t available = std::min<std::int64_t>(kWindow, input.frames() - at);
-        std::fill(frames.begin(), frames.end(), 0);
-        if (available > 0 && !input.Read(at, frames.data(), available, error)) return false;
+    input.ShowAs(side.label);
+    if (!input.Open(side.path, error)) return false;
+    const double rate = input.sampleRate();
+    // Each row shows the strongest bin of its band; a band narrower than a
+    // bin shows the bin nearest its middle.
+    int firstBin[kRows], lastBin[kRows];
+    for (int band = 0; band < kRows; ++band) {
+        const double low = band * topHertz / kRows, high = (band + 1) * topHertz / kRows;
+        firstBin[band] = static_cast<int>(std::ceil(low * kWindow / rate));
+        lastBin[band] = std::min(kWindow / 2, static_cast<int>(std::ceil(high * kWindow / rate)) - 1);
+        if (band == kRows - 1) lastBin[band] = std::min(kWindow / 2, static_cast<int>(std::floor(high * kWindow / rate)));
+        if (lastBin[band] < firstBin[band]) {
+            firstBin[band] = lastBin[band] = std::min(kWindow / 2, static_cast<int>(std::lround((low + high) / 2 * kWindow / rate)));
+        }
+    }
+    WindowReader reader(input);
+    std::vector<double> samples(kWindow), re(kWindow), im(kWindow);
+    for (int column = 0; column < kColumns; ++column) {
+        // The window is centred on the column's instant.
+        const double seconds = request.startSeconds + request.seconds * (column + 0.5) / kColumns;
+        const std::int64_t centre = static_cast<std::int64_t>(std::llround(seconds * rate));
+        if (!reader.Read(centre - kWindow / 2, samples.data(), error)) return false;
         for (int n = 0; n < kWindow; ++n) {
-            double sum = 0.0;
-            for (int c = 0; c < channels; ++c) sum += frames[static_cast<std::size_t>(n * channels + c)];
-            const double hann = 0.5 - 0.5 * std::cos(2.0 * kPi * n / kWindow);
-            re[n] = sum / channels / 32768.0 * hann;
+            re[n] = samples[n] * (0.5 - 0.5 * std::cos(2.0 * kPi * n / kWindow));
             im[n] = 0.0;
         }
         Fft(re, im);
-        for (int row = 0; row < kRows; ++row) {
-            // Two bins per row, the top row at half the sample rate.
-            const int bin = (kRows - 1 - row) * 2 + 1;
+        for (int band = 0; band < kRows; ++band) {
             double power = 0.0;
-            for (int b = bin; b < bin + 2; ++b) power = std::max(power, re[b] * re[b] + im[b] * im[b]);
+            for (int b = firstBin[band]; b <= lastBin[band]; ++b) power = std::max(power, re[b] * re[b] + im[b] * im[b]);
+            // A full-scale sine through the Hann window peaks at kWindow / 4.
             const double db = 10.0 * std::log10(power / (kWindow * kWindow / 16.0) + 1e-20);
-            Colour((db - kFloorDb) / -kFloorDb,
-                   &picture->rgb[(static_cast<std::size_t>(top + row) * picture->width + column) * 3]);
+            picture->Set(left + column, top + kRows - 1 - band, Colour((db - kFloorDb) / -kFloorDb));
         }
     }
     return true;
+}
+
+void Frame(Picture& picture, int left, int top, int width, int height) {
+    picture.Fill(left - 1, top - 1, width + 2, 1, kFrame);
+    picture.Fill(left - 1, top + height, width + 2, 1, kFrame);
+    picture.Fill(left - 1, top, 1, height, kFrame);
+    picture.Fill(left + width, top, 1, height, kFrame);
+}
+
+// The kHz axis on the left of a panel and the seconds below it.
+void Axes(Picture& picture, const Layout& layout, int top, double topHertz, const SpectrogramRequest& request) {
+    const double kiloStep = NiceStep(topHertz / 1000.0 * 22.0 / kRows);  // ticks at least 22 pixels apart
+    for (double khz = 0.0; khz <= topHertz / 1000.0 + 1e-9; khz += kiloStep) {
+        const int y = top + RowOf(khz * 1000.0, topHertz);
+        picture.Fill(layout.left - 1 - kTick, y, kTick, 1, kFrame);
+        const std::string label = Number(khz, kiloStep);
+        DrawText(picture, layout.left - 1 - kTick - 3 - TextWidth(label, kTextScale), y - 3 * kTextScale, label,
+                 kText, kTextScale);
+    }
+    DrawText(picture, layout.left - 1 - kTick - 3 - TextWidth("kHz", kTextScale), top - kLine - 5, "kHz", kText,
+             kTextScale);
+    const double secondStep = NiceStep(request.seconds * 56.0 / kColumns);  // at least 56 pixels apart
+    const int bottom = top + kRows + 1;
+    for (double t = std::ceil(request.startSeconds / secondStep - 1e-9) * secondStep;
+         t <= request.startSeconds + request.seconds + 1e-9; t += secondStep) {
+        const int x = layout.left + std::clamp(static_cast<int>(std::floor((t - request.startSeconds) /
+                                                                            request.seconds * kColumns)),
+                                               0, kColumns - 1);
+        picture.Fill(x, bottom, 1, kTick, kFrame);
+        const std::string label = Number(t, secondStep);
+        DrawText(picture, x - TextWidth(label, kTextScale) / 2, bottom + kTick + 3, label, kText, kTextScale);
+    }
+}
+
+// The colour bar beside both panels, 0 dBFS at its top.
+void ColourBar(Picture& picture, const Layout& layout) {
+    const int top = layout.tops[0], height = layout.tops[1] + kRows - top;
+    for (int y = 0; y < height; ++y) {
+        picture.Fill(layout.barLeft, top + y, kBarWidth, 1, Colour(1.0 - static_cast<double>(y) / (height - 1)));
+    }
+    Frame(picture, layout.barLeft, top, kBarWidth, height);
+    for (int db = 0; db >= kFloorDb; db -= 10) {
+        const int y = top + static_cast<int>(std::lround(-db / -kFloorDb * (height - 1)));
+        picture.Fill(layout.barLeft + kBarWidth + 1, y, kTick, 1, kFrame);
+        DrawText(picture, layout.barLeft + kBarWidth + 1 + kTick + 3, y - 3 * kTextScale, std::to_string(db), kText,
+                 kTextScale);
+    }
+    DrawText(picture, layout.barLeft + kBarWidth / 2 - TextWidth("dBFS", kTextScale) / 2, top - kLine - 5, "dBFS",
+             kText, kTextScale);
 }
 
 }  // namespace
@@ -109,48 +250,35 @@ void Fft(std::vector<double>& re, std::vector<double>& im) {
     }
 }
 
-bool WritePng(const Picture& picture, const std::string& path, std::string* error) {
-    std::vector<unsigned char> raw;
-    raw.reserve(static_cast<std::size_t>(picture.height) * (picture.width * 3 + 1));
-    for (int y = 0; y < picture.height; ++y) {
-        raw.push_back(0);  // no filter
-        const auto row = picture.rgb.begin() + static_cast<std::ptrdiff_t>(y) * picture.width * 3;
-        raw.insert(raw.end(), row, row + picture.width * 3);
-    }
-    const std::vector<unsigned char> packed = ZlibStream(raw);
-    if (packed.empty()) {
-        *error = "cannot compress the spectrogram";
-        return false;
-    }
-    std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<unsigned char> header;
-    PutBigEndian(header, static_cast<std::uint32_t>(picture.width));
-    PutBigEndian(header, static_cast<std::uint32_t>(picture.height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, no interlace
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", packed);
-    PutChunk(png, "IEND", {});
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        *error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    if (std::fclose(file) != 0 || !written) {
-        *error = "cannot write " + path;
-        return false;
-    }
-    return true;
-}
+bool WriteSpectrogram(const SpectrogramRequest& request, const std::string& pngPath, std::string* error) {
+    const Layout layout = MakeLayout();
+    Picture picture(layout.width, layout.height, kBackground);
+    // Both panels share the frequency axis of the input.
+    AudioInput input;
+    input.ShowAs(request.before.label);
+    if (!input.Open(request.before.path, error)) return false;
+    const double topHertz = input.sampleRate() / 2.0;
+    input.Close();
 
-bool WriteSpectrogram(const std::string& before, const std::string& after, const std::string& pngPath,
-                      std::int64_t first, std::int64_t count, std::string* error) {
-    Picture picture;
-    picture.width = static_cast<int>(std::clamp<std::int64_t>(count / 256, 1, kMaxColumns));
-    picture.height = 2 * kRows + kGap;
-    picture.rgb.assign(static_cast<std::size_t>(picture.width) * picture.height * 3, 128);
-    if (!Panel(before, first, count, picture.width, 0, &picture, error)) return false;
-    if (!Panel(after, first, count, picture.width, kRows + kGap, &picture, error)) return false;
+    DrawText(picture, layout.left + kColumns / 2 - TextWidth(request.title, kTitleScale) / 2, kMargin, request.title,
+             kText, kTitleScale);
+    const SpectrogramSide* sides[2] = {&request.before, &request.after};
+    for (int i = 0; i < 2; ++i) {
+        const int top = layout.tops[i];
+        if (!Panel(*sides[i], request, topHertz, layout.left, top, &picture, error)) return false;
+        Frame(picture, layout.left, top, kColumns, kRows);
+        Axes(picture, layout, top, topHertz, request);
+        // A long name keeps its end, which tells the files apart.
+        std::string label = sides[i]->label;
+        const std::size_t fits = static_cast<std::size_t>((kColumns + 1) / (kGlyphAdvance * kTextScale));
+        if (label.size() > fits) label = "..." + label.substr(label.size() - (fits - 3));
+        DrawText(picture, layout.left + kColumns / 2 - TextWidth(label, kTextScale) / 2, top - kLine - 5, label, kText,
+                 kTextScale);
+    }
+    const std::string caption = "time (s)";
+    DrawText(picture, layout.left + kColumns / 2 - TextWidth(caption, kTextScale) / 2,
+             layout.tops[1] + kRows + 1 + kTick + 3 + kLine + 6, caption, kText, kTextScale);
+    ColourBar(picture, layout);
     return WritePng(picture, pngPath, error);
 }
 

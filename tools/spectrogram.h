@@ -1,24 +1,32 @@
-// A before/after spectrogram picture of a run: the input's selection on
-// top, the output's below, time running left to right and frequency from
-// 0 Hz at the bottom of each panel to half the sample rate at its top.
+// A before/after spectrogram picture of a run, laid out as SoX draws one: a
+// title, a panel per file with time in seconds along its foot and frequency
+// in kHz up its left side (0 Hz at the bottom, half the input's sample rate
+// at the top), and a colour bar of the level in dBFS (0 dBFS: a full-scale
+// sine).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tools/png_picture.h"
+
 namespace tovana {
 
-bool WriteSpectrogram(const std::string& before, const std::string& after, const std::string& pngPath,
-                      std::int64_t first, std::int64_t count, std::string* error);
-
-// An 8-bit RGB picture, rows top to bottom, written as PNG.
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> rgb;  // width * height * 3
+struct SpectrogramSide {
+    std::string path;   // the file read
+    std::string label;  // what the picture calls it
 };
-bool WritePng(const Picture& picture, const std::string& path, std::string* error);
+
+struct SpectrogramRequest {
+    std::string title;  // what was applied
+    SpectrogramSide before;
+    SpectrogramSide after;
+    double startSeconds = 0.0;  // the stretch shown, the same in both files
+    double seconds = 0.0;
+};
+
+bool WriteSpectrogram(const SpectrogramRequest& request, const std::string& pngPath, std::string* error);
 
 // In-place radix-2 FFT of `re`/`im` (size a power of two).
 void Fft(std::vector<double>& re, std::vector<double>& im);
