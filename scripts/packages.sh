@@ -5,4 +5,5 @@ TOVANA_BUILD_PACKAGES=(
     googletest libgtest-dev libbenchmark-dev
     libsndfile1-dev zlib1g-dev
     libfltk1.3-dev libx11-dev fonts-dejavu-core xvfb xauth xdotool
+    sox libsox-fmt-mp3 imagemagick
 )
