@@ -9,6 +9,7 @@
 #include "dsp/effects.h"
 #include "platform/clock.h"
 #include "platform/random.h"
+#include "settings/setting_tables.h"
 #include "tests/test_host.h"
 
 namespace {
@@ -122,6 +123,31 @@ TEST_F(AlienatorTest, CounterAdvancesOnlyOnModulatedSamples) {
         ASSERT_EQ(out[500 + i], Modulated(20000, 300, 8000, i, 100, 0)) << i;
     }
     EXPECT_EQ(out[500], 0);
+}
+
+TEST_F(AlienatorTest, DigitalSilenceStaysUnderTheDefaultSquelch) {
+    // Zeros hold the follower at 10*log10(1e-9), exactly the default -90 dB
+    // squelch: not above it, so silence neither advances the counter nor
+    // draws, and the first loud sample after it has phase 0.
+    EffectSettings settings{};
+    WriteDefaults(settings, TableOf(EffectKind::Alienator));
+    const AlienatorSettings& defaults = settings.alienator;
+    settings.workingMix = {defaults.wetMix, defaults.dryMix, defaults.mixLinked};
+    ASSERT_EQ(defaults.squelch, -90);
+    std::vector<std::int16_t> input(500, 0);
+    input.insert(input.end(), 20, 20000);
+    const std::vector<std::int16_t> out = Process(settings, input, 1, 8000);
+    for (std::size_t i = 0; i < 20; ++i) {
+        ASSERT_EQ(out[500 + i], Modulated(20000, defaults.carrierFreq, 8000, i, 100, 0)) << i;
+    }
+    EXPECT_EQ(out[500], 0);
+
+    // Hopping on: the eight set-up draws and one per loud sample only.
+    settings.alienator.hopEnabled = 1.0;
+    Process(settings, input, 1, 8000);
+    Draws draws(kSeed);
+    for (int i = 0; i < 8 + 20; ++i) draws.Next();
+    EXPECT_EQ(platform::Random(), draws.Next());
 }
 
 TEST_F(AlienatorTest, StereoSharesTheCounter) {
