@@ -7,3 +7,6 @@ TOVANA_BUILD_PACKAGES=(
     libfltk1.3-dev libx11-dev fonts-dejavu-core xvfb xauth xdotool
     sox libsox-fmt-mp3 imagemagick
 )
+# The fuzz stage (scripts/fuzz.sh): clang with libFuzzer, and llvm's
+# symbolizer for readable reports.
+TOVANA_FUZZ_PACKAGES=(clang libclang-rt-14-dev llvm)

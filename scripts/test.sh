@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, the same suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer (any report fails), and
-# the Windows build under Wine when its script is present.
+# AddressSanitizer and UndefinedBehaviorSanitizer (any report fails), the
+# fuzz harnesses for a minute (scripts/fuzz.sh), and the Windows build under
+# Wine when its script is present.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -24,6 +25,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp":print_suppressions=0 \
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== Fuzzing (libFuzzer, clang; about a minute)"
+scripts/fuzz.sh
 
 if [[ -x scripts/test-windows.sh ]]; then
     echo "== Windows build under Wine"
