@@ -22,6 +22,9 @@ public:
         os::RemoveEmptyDirectory(folder_);
     }
     bool Write(const std::string& bytes) const {
+        // A new file each time: rewriting a truncated one makes some file
+        // systems (ext4) wait for its old blocks on every close.
+        os::RemoveFile(path_);
         std::FILE* file = std::fopen(path_.c_str(), "wb");
         if (file == nullptr) return false;
         const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
