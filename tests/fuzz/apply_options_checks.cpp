@@ -84,7 +84,8 @@ std::string CheckBatchChild(const ApplyOptions& options, const std::string& inpu
     }
     if (child.inputs != std::vector<std::string>{input} || child.output != output || !child.effect.empty() ||
         child.seed != options.seed || child.selectionFirst != options.selectionFirst ||
-        child.selectionLast != options.selectionLast || child.quiet != options.quiet) {
+        child.selectionLast != options.selectionLast || child.quiet != options.quiet ||
+        child.quality != options.quality) {
         return "the command of batch file '" + input + "' reads back as another run";
     }
     return "";
