@@ -71,8 +71,10 @@ std::string RegistryFilePath();
 void SetRegistryFilePath(const std::string& path);
 // Why the registry file could not be read whole, in one line: the file, the
 // reason with its line number, what was kept and dropped, and where the
-// damaged copy was kept (or that it is left as it is until the next change).
-// Empty when the file read cleanly. Reading it clears it.
+// damaged copy was kept (or that it is left as it is until the next change);
+// or why it cannot be read at all (a folder in its place, no permission),
+// which fails every call. Empty when the file read cleanly. Reading it
+// clears it. On Windows always empty.
 std::string TakeRegistryProblem();
 // Why the last change could not be stored, in one line naming the file and
 // the system's reason; empty when every change since the last call was
@@ -88,8 +90,10 @@ std::string TakeRegistryWriteProblem();
 // between. Other processes wait until the batch ends. Batches nest; only
 // the outermost end stores anything. EndRegistryBatch returns the error of
 // storing (kErrorSuccess when nothing needed writing); AbandonRegistryBatch
-// forgets the outermost batch's changes. On Windows each call reaches the
-// registry at once, as it always has: a batch there changes nothing.
+// forgets the outermost batch's changes: an inner batch abandoned makes the
+// outermost one store nothing, and its end then returns ERROR_CANCELLED
+// (1223). On Windows each call reaches the registry at once, as it always
+// has: a batch there changes nothing.
 void BeginRegistryBatch();
 long EndRegistryBatch();
 void AbandonRegistryBatch();
@@ -118,8 +122,11 @@ private:
 // whole are kept. A key matching one of these rules must then hold every
 // value the rule names: one that lacks any is dropped and named in the
 // problem, or, when the rule gives fill data, is completed with it (and is
-// created when missing, if its parent key survived). `path` is below
-// HKEY_CURRENT_USER; a last element "*" matches every subkey of its parent.
+// created when missing, if its parent key survived); filled values are of
+// type REG_NONE. A rule naming no values only asks that the key exist. The
+// rules apply in their order, so a key a rule creates can be the parent of
+// the next rule's. `path` is below HKEY_CURRENT_USER; a last element "*"
+// matches every subkey of its parent.
 // The rules describe what the plug-in needs to find a stored tree whole, so
 // that one bad line costs one preset or one key instead of the whole tree.
 // Ignored on Windows.
