@@ -11,7 +11,6 @@ constexpr const char* kHeader = "Windows Registry Editor Version 5.00";
 constexpr const char* kOldHeader = "REGEDIT4";
 // The editor breaks a line of hex data once it reaches this column.
 constexpr std::size_t kHexWrapColumn = 77;
-constexpr std::size_t kMaxKeyNameLength = 255;
 
 constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegExpandSz = 2;
@@ -95,16 +94,38 @@ void FormatValue(const Value& value, std::string* out) {
     *out += line + "\n";
 }
 
-void FormatKey(const Key& key, const std::string& path, bool isHive, std::string* out) {
-    // A hive exists without a section; every key below it needs one, even
-    // an empty key, or it would not come back.
-    if (!isHive || !key.values.empty()) {
-        *out += "[" + path + "]\n";
-        for (const Value& value : key.values) FormatValue(value, out);
-        *out += "\n";
-    }
-    for (const auto& entry : key.subkeys) {
-        FormatKey(*entry.second, path + "\\" + entry.second->name, false, out);
+// A key's own section. A hive exists without one; every key below it
+// needs one, even an empty key, or it would not come back.
+void FormatSection(const Key& key, const std::string& path, bool isHive, std::string* out) {
+    if (isHive && key.Values().empty()) return;
+    *out += "[" + path + "]\n";
+    for (const Value& value : key.Values()) FormatValue(value, out);
+    *out += "\n";
+}
+
+// Parents before children, subkeys in the registry's order, walked with a
+// stack of its own rather than by recursion.
+void FormatHive(const Key& hive, std::string* out) {
+    struct Frame {
+        const Key* key;
+        std::map<NameKey, std::unique_ptr<Key>>::const_iterator next;
+        std::size_t pathLength;
+    };
+    std::string path = hive.name;
+    FormatSection(hive, path, true, out);
+    std::vector<Frame> stack{{&hive, hive.subkeys.begin(), path.size()}};
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next == frame.key->subkeys.end()) {
+            stack.pop_back();
+            continue;
+        }
+        const Key& child = *frame.next->second;
+        ++frame.next;
+        path.resize(frame.pathLength);
+        path += "\\" + child.name;
+        FormatSection(child, path, false, out);
+        stack.push_back({&child, child.subkeys.begin(), path.size()});
     }
 }
 
@@ -198,61 +219,197 @@ bool ParseHexBytes(std::string_view s, std::vector<unsigned char>* bytes) {
     }
 }
 
+// Reads a file line by line. Each section's values are gathered and go into
+// the tree only once the section has read whole; strict, the first bad line
+// ends the read, salvaging, it costs its section.
 class Parser {
 public:
-    Parser(const std::string& text, Key* top) : top_(top) {
-        std::size_t start = 0;
-        while (start <= text.size()) {
-            std::size_t end = text.find('\n', start);
-            if (end == std::string::npos) end = text.size();
-            std::string_view line(text.data() + start, end - start);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            lines_.push_back(line);
-            start = end + 1;
-        }
-    }
+    Parser(std::string_view text, Key* top, SalvageReport* salvage)
+        : text_(text), top_(top), salvage_(salvage) {}
 
     bool Run(std::string* reason) {
-        std::size_t first = 0;
-        while (first < lines_.size() && TrimRight(TrimLeft(lines_[first])).empty()) ++first;
-        const std::string_view header =
-            first < lines_.size() ? TrimRight(TrimLeft(lines_[first])) : std::string_view();
+        std::string_view header;
+        while (NextLine(&header) && TrimRight(TrimLeft(header)).empty()) {
+        }
+        header = TrimRight(TrimLeft(header));
         if (header == kHeader) {
             unicode_ = true;
         } else if (header != kOldHeader) {
-            *reason = "it does not begin with \"" + std::string(kHeader) + "\"";
-            return false;
+            Fail(text_.empty() ? "it is empty"
+                               : "it does not begin with \"" + std::string(kHeader) + "\"");
+            errorLine_ = 0;
+            if (salvage_ == nullptr) return Stop(reason);
+            // What follows may still be sound, most likely in today's format,
+            // and the first line may be a key's.
+            NoteFault();
+            unicode_ = true;
+            lost_ = true;
+            HandleLine(header);
         }
-        for (line_ = first + 1; line_ < lines_.size(); ++line_) {
-            const std::string_view line = TrimLeft(lines_[line_]);
-            if (TrimRight(line).empty() || line.front() == ';') continue;
-            bool ok = false;
-            if (line.front() == '[') {
-                ok = Section(TrimRight(line));
-            } else if (line.front() == '"' || line.front() == '@') {
-                ok = ValueLine(line);
-            } else {
-                ok = Fail("unrecognised line");
-            }
-            if (!ok) {
-                *reason = "line " + std::to_string(line_ + 1) + ": " + error_;
-                return false;
-            }
+        std::string_view raw;
+        while (NextLine(&raw)) {
+            if (!HandleLine(raw) && (salvage_ == nullptr || stopped_)) return Stop(reason);
         }
+        if (salvage_ != nullptr && unicode_ && !EndsWithEmptyLine() && inSection_ && !skipping_ &&
+            !removal_) {
+            error_ = "the file is cut off in this key's section";
+            errorLine_ = sectionLine_;
+            DropSection();
+        }
+        if (!Flush()) return Stop(reason);
         return true;
     }
 
 private:
+    struct Pending {
+        bool remove;
+        std::string name;
+        std::uint32_t type;
+        std::vector<unsigned char> data;
+    };
+
+    bool NextLine(std::string_view* line) {
+        if (pos_ > text_.size()) return false;
+        std::size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos) end = text_.size();
+        *line = text_.substr(pos_, end - pos_);
+        if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+        pos_ = end + 1;
+        ++line_;
+        return true;
+    }
+
+    bool EndsWithEmptyLine() const {
+        if (text_.empty() || text_.back() != '\n') return false;
+        const std::string_view body = text_.substr(0, text_.size() - 1);
+        const std::size_t previous = body.rfind('\n');
+        const std::string_view last =
+            previous == std::string_view::npos ? body : body.substr(previous + 1);
+        return TrimRight(TrimLeft(last)).empty();
+    }
+
+    bool HandleLine(std::string_view raw) {
+        const std::string_view line = TrimLeft(raw);
+        if (TrimRight(line).empty() || line.front() == ';') return true;
+        if (line.find('\0') != std::string_view::npos) return Damage("binary data in the line");
+        if (line.front() == '[') {
+            if (!Flush()) return false;
+            return Section(TrimRight(line));
+        }
+        if (line.front() == '"' || line.front() == '@') return ValueLine(line);
+        return Damage("unrecognised line");
+    }
+
     bool Fail(const std::string& error) {
         error_ = error;
+        errorLine_ = line_;
+        return false;
+    }
+
+    std::string Where() const {
+        return errorLine_ == 0 ? error_ : "line " + std::to_string(errorLine_) + ": " + error_;
+    }
+
+    bool Stop(std::string* reason) {
+        *reason = Where();
+        return false;
+    }
+
+    void NoteFault() {
+        if (salvage_->reason.empty()) salvage_->reason = Where();
+    }
+
+    void Record(DroppedSection dropped) {
+        if (salvage_->dropped.size() < 100) {
+            salvage_->dropped.push_back(std::move(dropped));
+        } else {
+            ++salvage_->unlisted;
+        }
+    }
+
+    // The current section's values are dropped and the rest of it skipped.
+    void DropSection() {
+        NoteFault();
+        Record(DroppedSection{sectionPath_, std::string(), Where()});
+        pending_.clear();
+        skipping_ = true;
+    }
+
+    // A bad line: strict, the end; salvaging, the end of its section.
+    bool Damage(const std::string& error) {
+        Fail(error);
+        if (salvage_ == nullptr || skipping_ || lost_) return false;
+        if (inSection_ && !removal_) {
+            DropSection();
+        } else {
+            NoteFault();  // before any key, or under a removed one
+            skipping_ = inSection_;
+        }
+        return false;
+    }
+
+    // Puts the gathered section into the tree.
+    bool Flush() {
+        const bool keep = inSection_ && !skipping_ && !removal_;
+        inSection_ = false;
+        if (!keep) {
+            pending_.clear();
+            return true;
+        }
+        Key* key = top_;
+        for (const std::string& name : sectionPath_) {
+            bool created = false;
+            key = key->AddSubkey(name, &created);
+            if (created) ++entries_;
+        }
+        for (Pending& change : pending_) {
+            if (change.remove) {
+                key->RemoveValue(change.name);
+            } else {
+                key->SetValue(change.name, change.type, change.data.data(), change.data.size());
+            }
+        }
+        pending_.clear();
+        if (entries_ <= kMaxEntries) return true;
+        errorLine_ = sectionLine_;
+        error_ = "more than " + std::to_string(kMaxEntries) + " keys and values";
+        return Overflow();
+    }
+
+    // Past the limit of entries nothing more is read.
+    bool Overflow() {
+        if (salvage_ != nullptr) {
+            NoteFault();
+            Record(DroppedSection{{}, "everything from here on", Where()});
+        }
+        stopped_ = true;
         return false;
     }
 
     bool Section(std::string_view line) {
+        inSection_ = false;
+        skipping_ = false;
+        removal_ = false;
+        lost_ = false;
+        if (!SectionPath(line)) {
+            if (salvage_ != nullptr) {
+                NoteFault();
+                Record(DroppedSection{{}, std::string(line.substr(0, 300)), Where()});
+            }
+            lost_ = true;  // its values belong to no key
+            return false;
+        }
+        return true;
+    }
+
+    bool SectionPath(std::string_view line) {
         if (line.back() != ']' || line.size() < 2) return Fail("a key line must end with ']'");
         std::string_view path = line.substr(1, line.size() - 2);
         const bool removing = !path.empty() && path.front() == '-';
         if (removing) path.remove_prefix(1);
+        std::size_t separators = 0;
+        for (char c : path) separators += c == '\\';
+        if (separators > kMaxKeyDepth + 1) return TooDeep();
         std::vector<std::string> names;
         while (true) {
             const std::size_t slash = path.find('\\');
@@ -261,76 +418,87 @@ private:
             path.remove_prefix(slash + 1);
             if (path.empty()) break;  // one trailing backslash is harmless
         }
+        if (names.size() > kMaxKeyDepth + 1) return TooDeep();
         const char* hive = nullptr;
         for (const char* known : kHives) {
             if (SameName(names[0], known)) hive = known;
         }
-        if (hive == nullptr) return Fail("unknown root key \"" + names[0] + "\"");
+        if (hive == nullptr) return Fail("unknown root key \"" + names[0].substr(0, 100) + "\"");
         names[0] = hive;
         for (const std::string& name : names) {
             if (name.empty()) return Fail("empty key name in the path");
             if (Utf16Length(name) > kMaxKeyNameLength) return Fail("key name too long");
         }
-        current_ = nullptr;
         if (removing) {
             Key* parent = top_;
             for (std::size_t i = 0; parent != nullptr && i + 1 < names.size(); ++i) {
                 parent = parent->FindSubkey(names[i]);
             }
             if (parent != nullptr) parent->RemoveSubkey(names.back());
-            skipping_ = true;  // values under a removed key are ignored
+            inSection_ = true;
+            removal_ = true;  // values under a removed key are read but not kept
             return true;
         }
-        Key* key = top_;
-        for (const std::string& name : names) key = key->AddSubkey(name);
-        current_ = key;
-        skipping_ = false;
+        sectionPath_ = std::move(names);
+        sectionLine_ = line_;
+        inSection_ = true;
         return true;
     }
 
+    bool TooDeep() {
+        return Fail("the key path is deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+    }
+
     bool ValueLine(std::string_view line) {
-        if (current_ == nullptr && !skipping_) return Fail("a value before any key");
+        if (skipping_ || lost_) return true;
+        if (!inSection_) return Damage("a value before any key");
         std::string name;
         if (line.front() == '@') {
             line.remove_prefix(1);
         } else if (!ParseQuoted(&line, &name)) {
-            return Fail("unterminated value name");
+            return Damage("unterminated value name");
         }
+        if (Utf16Length(name) > kMaxValueNameLength) return Damage("value name too long");
         line = TrimLeft(line);
-        if (line.empty() || line.front() != '=') return Fail("'=' expected after the value name");
+        if (line.empty() || line.front() != '=') return Damage("'=' expected after the value name");
         line = TrimLeft(line.substr(1));
 
-        std::uint32_t type = 0;
-        std::vector<unsigned char> data;
+        Pending change{false, std::move(name), 0, {}};
         if (!line.empty() && line.front() == '-' && NothingMore(line.substr(1))) {
-            if (current_ != nullptr) current_->RemoveValue(name);
-            return true;
-        }
-        if (!line.empty() && line.front() == '"') {
+            change.remove = true;
+        } else if (!line.empty() && line.front() == '"') {
             std::string text;
-            if (!ParseQuoted(&line, &text)) return Fail("unterminated string");
-            if (!NothingMore(line)) return Fail("text after the string");
-            type = kRegSz;
-            data.assign(text.begin(), text.end());
-            data.push_back(0);
+            if (!ParseQuoted(&line, &text)) return Damage("unterminated string");
+            if (!NothingMore(line)) return Damage("text after the string");
+            change.type = kRegSz;
+            change.data.assign(text.begin(), text.end());
+            change.data.push_back(0);
         } else if (StartsWithNoCase(line, "dword:")) {
             std::uint32_t dword = 0;
             line.remove_prefix(6);
             const std::size_t end = line.find_first_of(" \t;");
             if (!ParseHex(line.substr(0, end), 8, &dword) ||
                 (end != std::string_view::npos && !NothingMore(line.substr(end)))) {
-                return Fail("bad dword");
+                return Damage("bad dword");
             }
-            type = kRegDword;
+            change.type = kRegDword;
             for (int i = 0; i < 4; ++i) {
-                data.push_back(static_cast<unsigned char>(dword >> (8 * i)));
+                change.data.push_back(static_cast<unsigned char>(dword >> (8 * i)));
             }
         } else if (StartsWithNoCase(line, "hex")) {
-            if (!HexValue(line.substr(3), &type, &data)) return false;
+            if (!HexValue(line.substr(3), &change.type, &change.data)) return Damage(error_);
         } else {
-            return Fail("unrecognised value data");
+            return Damage("unrecognised value data");
         }
-        if (current_ != nullptr) current_->SetValue(name, type, data.data(), data.size());
+        if (change.data.size() > kMaxValueBytes) return Damage("value data larger than 1 MiB");
+        if (++entries_ > kMaxEntries) {
+            error_ = "more than " + std::to_string(kMaxEntries) + " keys and values";
+            errorLine_ = line_;
+            pending_.clear();
+            skipping_ = true;
+            return Overflow();
+        }
+        pending_.push_back(std::move(change));
         return true;
     }
 
@@ -354,8 +522,17 @@ private:
             }
             rest.remove_suffix(1);
             joined += rest;
-            if (++line_ >= lines_.size()) return Fail("the file ends inside a value");
-            rest = TrimLeft(lines_[line_]);
+            if (joined.size() > 3 * kMaxValueBytes + 3) return Fail("value data larger than 1 MiB");
+            // A key line is never data: the value broke off before it.
+            const std::size_t at = pos_;
+            std::string_view next;
+            if (!NextLine(&next)) return Fail("the file ends inside a value");
+            if (!TrimLeft(next).empty() && TrimLeft(next).front() == '[') {
+                pos_ = at;
+                --line_;
+                return Fail("the value breaks off before the next key");
+            }
+            rest = TrimLeft(next);
         }
         if (!ParseHexBytes(joined, data)) return Fail("bad hex data");
         if (unicode_ && IsTextType(*type) && data->size() % 2 == 0) {
@@ -369,28 +546,43 @@ private:
         return true;
     }
 
+    std::string_view text_;
     Key* top_;
-    std::vector<std::string_view> lines_;
-    std::size_t line_ = 0;
+    SalvageReport* salvage_;  // null for a strict read
+    std::size_t pos_ = 0;
+    std::size_t line_ = 0;    // number of the line last read
     bool unicode_ = false;
-    Key* current_ = nullptr;
-    bool skipping_ = false;
+    bool inSection_ = false;  // a key line was read and its values follow
+    bool skipping_ = false;   // the rest of a damaged section is ignored
+    bool removal_ = false;    // a [-key] section
+    bool lost_ = false;       // after an unreadable key line: values of no key
+    bool stopped_ = false;    // past the limit of entries
+    std::vector<std::string> sectionPath_;
+    std::size_t sectionLine_ = 0;
+    std::vector<Pending> pending_;
+    std::size_t entries_ = 0;
     std::string error_;
+    std::size_t errorLine_ = 0;
 };
 
 // The file's bytes as UTF-8: a UTF-16 file (with its byte-order mark, as the
-// Windows editor writes) is converted, a UTF-8 one taken as it is.
-bool Decode(const std::string& bytes, std::string* text, std::string* reason) {
+// Windows editor writes) is converted, a UTF-8 one taken as it is. A UTF-16
+// file cut off inside a character loses that character when salvaging.
+bool Decode(const std::string& bytes, std::string* text, std::string* reason, bool salvage) {
     const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (bytes.size() > kMaxFileBytes) {
+        *reason = "it is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB";
+        return false;
+    }
     if (bytes.size() >= 2 &&
         ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF))) {
         if (bytes.size() % 2 != 0) {
             *reason = "it is cut off in the middle of a UTF-16 character";
-            return false;
+            if (!salvage) return false;
         }
         const bool little = at(0) == 0xFF;
         std::u16string wide;
-        for (std::size_t i = 2; i < bytes.size(); i += 2) {
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
             wide.push_back(static_cast<char16_t>(little ? at(i) | (at(i + 1) << 8)
                                                         : (at(i) << 8) | at(i + 1)));
         }
@@ -400,10 +592,6 @@ bool Decode(const std::string& bytes, std::string* text, std::string* reason) {
     } else {
         *text = bytes;
     }
-    if (text->find('\0') != std::string::npos) {
-        *reason = "it holds binary data";
-        return false;
-    }
     return true;
 }
 
@@ -411,14 +599,27 @@ bool Decode(const std::string& bytes, std::string* text, std::string* reason) {
 
 std::string FormatRegFile(const Key& top) {
     std::string out = std::string(kHeader) + "\n\n";
-    for (const auto& hive : top.subkeys) FormatKey(*hive.second, hive.second->name, true, &out);
+    for (const auto& hive : top.subkeys) FormatHive(*hive.second, &out);
     return out;
 }
 
 bool ParseRegFile(const std::string& bytes, Key* top, std::string* reason) {
     std::string text;
-    if (!Decode(bytes, &text, reason)) return false;
-    return Parser(text, top).Run(reason);
+    if (!Decode(bytes, &text, reason, false)) return false;
+    return Parser(text, top, nullptr).Run(reason);
+}
+
+bool SalvageRegFile(const std::string& bytes, Key* top, SalvageReport* report) {
+    *report = SalvageReport();
+    std::string text;
+    std::string reason;
+    if (!Decode(bytes, &text, &reason, true)) {
+        report->reason = reason;
+        return false;
+    }
+    Parser(text, top, report).Run(&reason);
+    if (report->reason.empty()) report->reason = reason;  // a cut-off UTF-16 character
+    return report->reason.empty();
 }
 
 }  // namespace platform::reg

@@ -11,14 +11,26 @@
 // were first written; long data wraps the way the editor wraps it.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/portable/reg_tree.h"
 
 namespace platform::reg {
 
+// What one file may hold; a file beyond any of these is refused with the
+// line that breaks it. Names are measured in UTF-16 units, as the registry
+// measures them; the depth counts the keys below the hive.
+constexpr std::size_t kMaxFileBytes = std::size_t{64} << 20;
+constexpr std::size_t kMaxKeyDepth = 512;
+constexpr std::size_t kMaxKeyNameLength = 255;
+constexpr std::size_t kMaxValueNameLength = 16383;
+constexpr std::size_t kMaxValueBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxEntries = 1000000;  // keys and values together
+
 // The whole tree below `top` (whose subkeys are the hives), UTF-8 without a
-// byte-order mark, lines ending in LF.
+// byte-order mark, lines ending in LF, the file ending with an empty line.
 std::string FormatRegFile(const Key& top);
 
 // Reads an export into the hives below `top`. Takes UTF-8 (with or without
@@ -28,5 +40,27 @@ std::string FormatRegFile(const Key& top);
 // reason naming the line when the text is not such a file; `top` is then
 // incomplete and must not be used.
 bool ParseRegFile(const std::string& bytes, Key* top, std::string* reason);
+
+// A section a salvaging read left out.
+struct DroppedSection {
+    std::vector<std::string> path;  // hive first; empty when the key line was unreadable
+    std::string keyLine;            // then the text of that line
+    std::string reason;             // "line 14: bad hex data"
+};
+
+struct SalvageReport {
+    std::string reason;  // the first fault, naming its line; empty when the file read whole
+    std::vector<DroppedSection> dropped;  // the first ones, in the file's order
+    std::size_t unlisted = 0;             // how many more were dropped
+};
+
+// Reads what is sound of a damaged export: every section that reads whole
+// is kept; a section with a bad line is left out whole (its key's subkeys
+// with sound sections of their own stay), and so are the values after an
+// unreadable key line. A file in the version 5 format that does not end
+// with an empty line, as the editor and FormatRegFile end theirs, was cut
+// off: its last section is left out too. Returns true when the file read
+// whole (`report` then holds nothing).
+bool SalvageRegFile(const std::string& bytes, Key* top, SalvageReport* report);
 
 }  // namespace platform::reg

@@ -1,6 +1,5 @@
 #include "platform/portable/reg_tree.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace platform::reg {
@@ -152,6 +151,31 @@ NameKey FoldName(const std::string& name) {
 
 bool SameName(const std::string& a, const std::string& b) { return FoldName(a) == FoldName(b); }
 
+void DestroySubtrees(std::map<NameKey, std::unique_ptr<Key>>* subkeys) {
+    std::vector<std::unique_ptr<Key>> pending;
+    for (auto& entry : *subkeys) pending.push_back(std::move(entry.second));
+    subkeys->clear();
+    while (!pending.empty()) {
+        std::unique_ptr<Key> key = std::move(pending.back());
+        pending.pop_back();
+        for (auto& entry : key->subkeys) pending.push_back(std::move(entry.second));
+        key->subkeys.clear();
+    }  // each key goes with no subkeys left, so its destructor does not recurse
+}
+
+Key::~Key() { DestroySubtrees(&subkeys); }
+
+Key& Key::operator=(Key&& other) {
+    if (this != &other) {
+        DestroySubtrees(&subkeys);
+        name = std::move(other.name);
+        subkeys = std::move(other.subkeys);
+        values_ = std::move(other.values_);
+        index_ = std::move(other.index_);
+    }
+    return *this;
+}
+
 Key* Key::FindSubkey(const std::string& subName) const {
     auto it = subkeys.find(FoldName(subName));
     return it == subkeys.end() ? nullptr : it->second.get();
@@ -170,34 +194,33 @@ Key* Key::AddSubkey(const std::string& subName, bool* created) {
 bool Key::RemoveSubkey(const std::string& subName) { return subkeys.erase(FoldName(subName)) != 0; }
 
 Value* Key::FindValue(const std::string& valueName) {
-    const NameKey folded = FoldName(valueName);
-    for (Value& value : values) {
-        if (FoldName(value.name) == folded) return &value;
-    }
-    return nullptr;
+    auto it = index_.find(FoldName(valueName));
+    return it == index_.end() ? nullptr : &*it->second;
 }
 
 bool Key::SetValue(const std::string& valueName, std::uint32_t type, const unsigned char* data,
                    std::size_t size) {
-    Value* value = FindValue(valueName);
-    if (value == nullptr) {
-        values.push_back(Value{valueName, type, {}});
-        value = &values.back();
-    } else if (value->type == type && value->data.size() == size &&
-               (size == 0 || std::memcmp(value->data.data(), data, size) == 0)) {
-        return false;
+    auto [slot, added] = index_.try_emplace(FoldName(valueName));
+    if (added) {
+        slot->second = values_.insert(values_.end(), Value{valueName, type, {}});
+    } else {
+        const Value& value = *slot->second;
+        if (value.type == type && value.data.size() == size &&
+            (size == 0 || std::memcmp(value.data.data(), data, size) == 0)) {
+            return false;
+        }
     }
-    value->type = type;
-    value->data.assign(data, data + size);
+    Value& value = *slot->second;
+    value.type = type;
+    value.data.assign(data, data + size);
     return true;
 }
 
 bool Key::RemoveValue(const std::string& valueName) {
-    const NameKey folded = FoldName(valueName);
-    auto it = std::find_if(values.begin(), values.end(),
-                           [&](const Value& v) { return FoldName(v.name) == folded; });
-    if (it == values.end()) return false;
-    values.erase(it);
+    auto it = index_.find(FoldName(valueName));
+    if (it == index_.end()) return false;
+    values_.erase(it->second);
+    index_.erase(it);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,9 +33,18 @@ struct Value {
     std::vector<unsigned char> data;
 };
 
+// Values are found through an index by name, so that a key with many of
+// them fills in time proportional to their number; a tree is taken apart
+// without recursion, so that no depth of nesting exhausts the stack.
 struct Key {
+    Key() = default;
+    ~Key();
+    Key(Key&&) = default;
+    Key& operator=(Key&& other);
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+
     std::string name;
-    std::vector<Value> values;  // in the order they were first written
     std::map<NameKey, std::unique_ptr<Key>> subkeys;
 
     Key* FindSubkey(const std::string& subName) const;
@@ -42,12 +52,21 @@ struct Key {
     Key* AddSubkey(const std::string& subName, bool* created = nullptr);
     bool RemoveSubkey(const std::string& subName);
 
+    // In the order they were first written.
+    const std::list<Value>& Values() const { return values_; }
     Value* FindValue(const std::string& valueName);
     // Sets type and data; false when the value already held exactly these.
     bool SetValue(const std::string& valueName, std::uint32_t type, const unsigned char* data,
                   std::size_t size);
     bool RemoveValue(const std::string& valueName);
+
+private:
+    std::list<Value> values_;
+    std::map<NameKey, std::list<Value>::iterator> index_;
 };
+
+// Takes the subtrees out of `subkeys` and frees them one key at a time.
+void DestroySubtrees(std::map<NameKey, std::unique_ptr<Key>>* subkeys);
 
 // The top of the stored tree: one subkey per hive ("HKEY_CURRENT_USER", ...).
 constexpr const char* kCurrentUserHive = "HKEY_CURRENT_USER";
