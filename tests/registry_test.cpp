@@ -276,7 +276,7 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
     RegCloseKey(shared);
 }
 
-TEST_F(RegistryTest, DamagedFileIsKeptAsideAndTheTreeIsAbsent) {
+TEST_F(RegistryTest, DamagedFileStaysUntilTheNextChangeThenIsKeptAside) {
     RegCloseKey(Create(kRoot));
     for (const std::string& damage :
          {std::string("not a registry file\n"),
@@ -292,20 +292,22 @@ TEST_F(RegistryTest, DamagedFileIsKeptAsideAndTheTreeIsAbsent) {
         EXPECT_EQ(RegOpenKey(CurrentUserKey(), "Software", &key), kErrorFileNotFound);
         const std::string problem = TakeRegistryProblem();
         EXPECT_NE(problem.find(file_.string()), std::string::npos) << problem;
+        EXPECT_NE(problem.find("left as it is until the next change"), std::string::npos) << problem;
         EXPECT_EQ(TakeRegistryProblem(), "");
-        EXPECT_FALSE(fs::exists(file_));
+        EXPECT_EQ(ReadFile(file_), damage);  // reading moves nothing
+
+        RegCloseKey(Create(kRoot));  // the store starts again
         std::vector<fs::path> aside;
         for (const auto& entry : fs::directory_iterator(dir_)) {
             if (entry.path().filename().string().rfind("registry.reg.damaged-", 0) == 0)
                 aside.push_back(entry.path());
         }
         ASSERT_EQ(aside.size(), 1u);
-        EXPECT_NE(problem.find(aside[0].string()), std::string::npos);
+        EXPECT_NE(TakeRegistryProblem().find("was kept as " + aside[0].string()), std::string::npos);
         EXPECT_EQ(ReadFile(aside[0]), damage);
+        EXPECT_EQ(ReadFile(file_).rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
         fs::remove(aside[0]);
     }
-    RegCloseKey(Create(kRoot));  // the store starts again
-    EXPECT_EQ(ReadFile(file_).rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
 }
 
 TEST_F(RegistryTest, CrashBeforeRenameLeavesTheOldFile) {

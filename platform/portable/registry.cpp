@@ -12,17 +12,17 @@
 #include <iterator>
 #include <mutex>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
+#include "platform/portable/reg_file.h"
+#include "platform/portable/reg_repair.h"
 #include "platform/portable/reg_storage.h"
 #include "platform/portable/reg_tree.h"
 #include "platform/registry_faults.h"
 
 namespace platform {
 namespace {
-
-constexpr std::size_t kMaxKeyNameLength = 255;
-constexpr std::size_t kMaxValueNameLength = 16383;
 
 struct KeyHandle {
     std::vector<std::string> path;  // hive first, names as stored
@@ -122,12 +122,15 @@ long OpenOrCreate(RegKey parent, const std::string& subKey, RegKey* result, bool
         return error;
     }
     if (create) {
+        // What the file could not read back is not stored.
+        if (wanted.size() - 1 > reg::kMaxKeyDepth) return kErrorInvalidParameter;
         for (const std::string& name : names) {
-            if (!Storable(name, kMaxKeyNameLength)) return kErrorInvalidParameter;
+            if (!Storable(name, reg::kMaxKeyNameLength)) return kErrorInvalidParameter;
         }
     }
 
     reg::Session session;
+    if (create && session.status() != kErrorSuccess) return session.Refuse();
     reg::Key* key = nullptr;
     if (long error = KeyOf(session, *handle, &key); error != kErrorSuccess) return error;
     std::vector<std::string> path = handle->path;
@@ -189,6 +192,7 @@ long DeleteKeyOrTree(RegKey parent, const std::string& subKey, bool tree) {
         return error;
     }
     reg::Session session;
+    if (session.status() != kErrorSuccess) return session.Refuse();
     reg::Key* parentKey = nullptr;
     reg::Key* key = nullptr;
     std::vector<std::string> path;
@@ -270,15 +274,19 @@ long RegSetValue(RegKey key, const std::string& name, std::uint32_t type, const 
         error != kErrorSuccess) {
         return error;
     }
-    if ((data == nullptr && size != 0) || !Storable(name, kMaxValueNameLength)) {
+    if ((data == nullptr && size != 0) || size > reg::kMaxValueBytes ||
+        !Storable(name, reg::kMaxValueNameLength)) {
         return kErrorInvalidParameter;
     }
     reg::Session session;
+    if (session.status() != kErrorSuccess) return session.Refuse();
     reg::Key* node = nullptr;
     if (long error = KeyOf(session, *handle, &node); error != kErrorSuccess) return error;
     // Writing what is already stored changes nothing and costs no disk write.
-    if (!node->SetValue(name, type, static_cast<const unsigned char*>(data), size))
+    if (!node->SetValue(name, type, static_cast<const unsigned char*>(data), size) &&
+        !session.Salvaged()) {
         return kErrorSuccess;
+    }
     return session.Commit();
 }
 
@@ -290,6 +298,7 @@ long RegDeleteValue(RegKey key, const std::string& name) {
         return error;
     }
     reg::Session session;
+    if (session.status() != kErrorSuccess) return session.Refuse();
     reg::Key* node = nullptr;
     if (long error = KeyOf(session, *handle, &node); error != kErrorSuccess) return error;
     if (!node->RemoveValue(name)) return kErrorFileNotFound;
@@ -360,6 +369,32 @@ void SetRegistryFilePath(const std::string& path) {
 std::string TakeRegistryProblem() {
     std::lock_guard<std::mutex> guard(g_mutex);
     return reg::TakeProblem();
+}
+
+std::string TakeRegistryWriteProblem() {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    return reg::TakeWriteProblem();
+}
+
+void BeginRegistryBatch() {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    reg::BeginBatch();
+}
+
+long EndRegistryBatch() {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    return reg::EndBatch();
+}
+
+// Handles marked deleted by a change of the batch stay so.
+void AbandonRegistryBatch() {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    reg::AbandonBatch();
+}
+
+void SetRegistryRepairRules(std::vector<RegistryKeyRule> rules) {
+    std::lock_guard<std::mutex> guard(g_mutex);
+    reg::SetRepairRules(std::move(rules));
 }
 
 }  // namespace platform

@@ -171,6 +171,22 @@ long RegDeleteTree(RegKey parent, const std::string& subKey) {
     return static_cast<long>(SHDeleteKeyA(Native(parent), subKey.c_str()));
 }
 
+// The registry itself checks and keeps what it stores: no file to salvage,
+// no problem to tell beyond each call's own code.
+std::string TakeRegistryProblem() { return std::string(); }
+std::string TakeRegistryWriteProblem() { return std::string(); }
+void SetRegistryRepairRules(std::vector<RegistryKeyRule>) {}
+
+// Each call reaches the registry at once. The registry's only way of
+// making several changes visible together is a kernel transaction
+// (RegCreateKeyTransacted), which Microsoft discourages for new code; a
+// preset written under another name and renamed (RegRenameKey) would show
+// under that name to a reader meanwhile. So a preset becomes visible value
+// by value, as it always did.
+void BeginRegistryBatch() {}
+long EndRegistryBatch() { return kErrorSuccess; }
+void AbandonRegistryBatch() {}
+
 std::string SystemMessageText(long errorCode) {
     char* text = nullptr;
     const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS;
