@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "platform/backup_location.h"
@@ -108,21 +107,10 @@ bool BackupStoreTree(std::string* path) {
     std::string text;
     if (!ExportStoreTree(store::ResourceString(store::kRootKeyId), &text)) return false;
 
-    namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path folder(platform::BackupDirectory());
-    fs::create_directories(folder, error);
+    const std::string folder = platform::BackupDirectory();
+    std::filesystem::create_directories(folder, error);
     // Earlier backups are never overwritten.
-    fs::path file;
-    for (int number = 1;; ++number) {
-        file = folder / ("tovana-registry-backup-" + std::to_string(number) + ".reg");
-        if (!fs::exists(file, error)) break;
-        if (number == 10000) return false;
-    }
-    std::ofstream out(file, std::ios::binary);
-    out << text;
-    out.flush();
-    if (!out) return false;
-    *path = file.string();
-    return true;
+    *path = platform::WriteNewBackupFile(folder, "tovana-registry-backup", ".reg", text);
+    return !path->empty();
 }
