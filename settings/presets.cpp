@@ -139,15 +139,21 @@ void Save(CEffectStore& effect, const EffectTable& table, PresetPage& page,
         const int answer = AfxMessageBox(WithName(kPresetExistsText, name),
                                          platform::kMbYesNo | platform::kMbIconQuestion);
         if (answer != platform::kIdYes) return;
+    }
+
+    // The old preset goes and the new one arrives with all its values in
+    // one change of the store; a throw leaves the store as it was.
+    platform::RegistryBatch batch;
+    if (existing >= 0) {
         block[kPresetSelectionField] = existing;
         Delete(effect, table, page, presetsKey);
     }
-
     store::ScopedKey presetKey;
     store::CreateKey(presetsKey, name, presetKey.put());
     CopyMixToBlock(TheEffectSettings().workingMix, block);
     store::WritePresetValues(presetKey.get(), table, block);
     presetKey.Close();
+    batch.Commit();
 
     auto record = std::make_unique<PresetRecord>();
     record->name = name;

@@ -7,6 +7,7 @@
 
 #include "platform/framework.h"
 #include "settings/registry_backup.h"
+#include "settings/store_repair.h"
 #include "ui/resources.h"
 
 const char kRegistryReadErrorCaption[] = "Zentrix CoolEdit Plugin Tovana: Registry Read Error";
@@ -187,16 +188,20 @@ void RegistryStore::CloseOpenKeys() {
 }
 
 void RegistryStore::InitRegistry() {
+    // A damaged store file is mended by these before anything reads it.
+    store::InstallRepairRules();
     const std::string rootPath = store::ResourceString(store::kRootKeyId);
     platform::RegKey probe = nullptr;
     if (platform::RegOpenKey(platform::CurrentUserKey(), rootPath, &probe) !=
         platform::kErrorSuccess) {
         // First run, or the first opening after the tree was deleted: store
-        // the defaults that page construction wrote.
+        // the defaults that page construction wrote, the whole tree at once.
+        platform::RegistryBatch batch;
         store::CreateKey(platform::CurrentUserKey(), rootPath, &m_hRootKey);
         store::CloseKey(&m_hRootKey);
         CreateRegistryDefaults();
         SaveSettingsToRegistry();
+        batch.Commit();
         return;
     }
     platform::RegCloseKey(probe);
@@ -212,7 +217,8 @@ void RegistryStore::CreateRegistryDefaults() {
     store::OpenKey(platform::CurrentUserKey(), store::ResourceString(store::kRootKeyId),
                    &m_hRootKey);
     store::CreateKey(m_hRootKey, store::ResourceString(store::kInitKeyId), &m_hInitKey);
-    store::WriteSetting(m_hInitKey, store::ResourceString(store::kLastActiveEffectId), 0.0);
+    store::WriteSetting(m_hInitKey, store::ResourceString(store::kLastActiveEffectId),
+                        store::kFirstRunActiveEffect);
     for (int effect = 0; effect < kEffectCount; ++effect) {
         StoreOf(effect).CreateKeys(m_hRootKey, m_hInitKey);
     }
@@ -253,6 +259,9 @@ void RegistryStore::LoadSettingsFromRegistry() {
 }
 
 void RegistryStore::SaveSettingsToRegistry() {
+    // Every effect's settings and the active page land together or not at
+    // all; a write that fails is not reported.
+    platform::RegistryBatch batch;
     store::OpenKey(platform::CurrentUserKey(), store::ResourceString(store::kRootKeyId),
                    &m_hRootKey);
     store::OpenKey(m_hRootKey, store::ResourceString(store::kInitKeyId), &m_hInitKey);
@@ -263,6 +272,7 @@ void RegistryStore::SaveSettingsToRegistry() {
     }
     store::CloseKey(&m_hInitKey);
     store::CloseKey(&m_hRootKey);
+    batch.Commit();
 }
 
 void RegistryStore::OpenPresetKeys(int effect) {

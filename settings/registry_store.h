@@ -25,6 +25,9 @@ constexpr unsigned kLastActiveEffectId = 1029;
 constexpr unsigned kParentKeyId = 1061;    // Software\Kestrum
 constexpr unsigned kRootNameId = 1062;     // the root's own name below its parent
 
+// The "Last Active Effect" a first run stores: the first page.
+constexpr double kFirstRunActiveEffect = 0.0;
+
 // The string with this id from the module's string table.
 std::string ResourceString(unsigned id);
 
