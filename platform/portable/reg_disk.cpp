@@ -150,6 +150,12 @@ std::string KeepAside(const std::string& path) {
         if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0)
             return candidate;
         if (errno == EEXIST) continue;
+        if (errno != EINVAL && errno != ENOSYS) return std::string();
+        // Nor a rename that refuses to replace: look, then rename, under
+        // the store's lock.
+        struct stat info;
+        if (lstat(candidate.c_str(), &info) == 0) continue;
+        if (rename(path.c_str(), candidate.c_str()) == 0) return candidate;
         return std::string();
     }
     errno = EEXIST;
