@@ -12,7 +12,7 @@ using platform::reg::Value;
 
 // A hive always exists, so an empty one needs no section and does not
 // come back from the file: it counts as absent.
-bool IsEmptyHive(const Key& hive) { return hive.values.empty() && hive.subkeys.empty(); }
+bool IsEmptyHive(const Key& hive) { return hive.Values().empty() && hive.subkeys.empty(); }
 
 // String values are UTF-16 text in the registry; in the tree, bytes that
 // are not UTF-8 stand for the Latin-1 characters of the same number (a
@@ -28,10 +28,10 @@ bool SameData(const Value& x, const Value& y) {
 
 std::string Difference(const Key& a, const Key& b, const std::string& path, bool hives) {
     if (a.name != b.name) return path + ": the key's name changed to '" + b.name + "'";
-    if (a.values.size() != b.values.size()) return path + ": a different number of values";
-    for (std::size_t i = 0; i < a.values.size(); ++i) {
-        const Value& x = a.values[i];
-        const Value& y = b.values[i];
+    if (a.Values().size() != b.Values().size()) return path + ": a different number of values";
+    for (auto xi = a.Values().begin(), yi = b.Values().begin(); xi != a.Values().end(); ++xi, ++yi) {
+        const Value& x = *xi;
+        const Value& y = *yi;
         if (x.name != y.name) return path + ": value '" + x.name + "' became '" + y.name + "'";
         if (x.type != y.type || !SameData(x, y)) return path + ": value '" + x.name + "' changed";
     }
