@@ -213,6 +213,7 @@ int DemoCommand(const Context& context, const Args& args) {
             run.count = input.frames();
             run.seed = seed;
             const RunOutcome outcome = RunPlugin(plugin, run);
+            if (outcome.unstored) return Complain(kExitFailed, outcome.error);  // the same for every preset
             Levels after;
             if (outcome.status != kExitOk || !out.Commit(&error) || !Measure(output, &after, &error)) {
                 if (outcome.status == kExitCancelled) break;

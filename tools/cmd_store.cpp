@@ -162,7 +162,11 @@ bool EnsureStore(const Context& context, std::string* error) {
         }
         RunRequest session;
         session.steps = {SetupStep::Make(SetupStep::Kind::PressCancel)};
-        RunPlugin(plugin, session);
+        const RunOutcome outcome = RunPlugin(plugin, session);
+        if (outcome.unstored) {
+            *error = outcome.error;
+            return false;
+        }
     }
     const StoredState state = ReadStoredState();
     if (state.exists && state.problem.empty()) return true;

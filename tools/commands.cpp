@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/registry.h"
+
 namespace tovana {
 
 int Complain(int status, const std::string& message) {
@@ -35,6 +37,14 @@ bool WantsHelp(const Args& args) {
         if (arg == "--help" || arg == "-h") return true;
     }
     return false;
+}
+
+std::string SystemReason(long code) {
+    std::string text = platform::SystemMessageText(code);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.')) {
+        text.pop_back();
+    }
+    return text;
 }
 
 }  // namespace tovana

@@ -31,5 +31,7 @@ int Complain(int status, const std::string& message);
 // break a line. Every name or text from outside is printed through it.
 std::string Printable(const std::string& text);
 bool WantsHelp(const Args& args);
+// The system's text for a registry error code, without its line end.
+std::string SystemReason(long code);
 
 }  // namespace tovana

@@ -6,6 +6,8 @@
 
 #include "platform/clock.h"
 #include "platform/memory.h"
+#include "platform/registry.h"
+#include "tools/commands.h"
 #include "tools/dialog_driver.h"
 #include "tools/os.h"
 
@@ -174,11 +176,28 @@ RunOutcome RunPlugin(PluginLoader& plugin, const RunRequest& request) {
         }
         DialogDriver driver(request.steps);
         int confirmed = 0;
+        long stored = platform::kErrorSuccess;
+        platform::TakeRegistryWriteProblem();  // only this dialog's writes count
         {
+            // Everything one scripted session stores (a first run's tree, a
+            // reset, the settings at closing) reaches the store in one step,
+            // so that a killed or concurrent run never leaves a mix.
+            platform::RegistryBatch batch;
             ScopedEventSource source(&driver);
             confirmed = plugin.setup(0, 0, 0);
+            stored = batch.Commit();
         }
-        if (!driver.error().empty() || confirmed != 1) {
+        // The plug-in ignores a failed write; what it could not store would
+        // be lost, and a batch's files would run with the old settings.
+        std::string unstored = platform::TakeRegistryWriteProblem();
+        if (unstored.empty() && stored != platform::kErrorSuccess) {
+            unstored = "the settings could not be stored: " + SystemReason(stored);
+        }
+        if (!unstored.empty()) {
+            outcome.status = kExitFailed;
+            outcome.unstored = true;
+            outcome.error = unstored + (request.input != nullptr ? "; nothing was processed" : "");
+        } else if (!driver.error().empty() || confirmed != 1) {
             outcome.status = kExitFailed;
             outcome.error = driver.error().empty() ? "the plug-in's dialog was not confirmed; nothing was processed"
                                                    : driver.error() + "; nothing was processed";

@@ -44,6 +44,7 @@ struct RunRequest {
 struct RunOutcome {
     int status = kExitOk;
     std::string error;               // printed by the caller
+    bool unstored = false;           // the store could not take what the dialog stored
     double processSeconds = 0.0;     // XfmDo alone
 };
 

@@ -11,6 +11,7 @@
 #include "platform/portable/reg_file.h"
 #include "platform/registry.h"
 #include "settings/builtin_presets.h"
+#include "tools/commands.h"
 #include "tools/setup_plan.h"
 #include "tools/store_view.h"
 
@@ -105,7 +106,7 @@ private:
 
 bool Failed(long code, const std::string& what, std::string* error) {
     if (code == platform::kErrorSuccess) return false;
-    *error = "cannot store " + what + ": " + platform::SystemMessageText(code);
+    *error = "cannot store " + what + ": " + SystemReason(code);
     return true;
 }
 
@@ -182,6 +183,7 @@ bool ReadPresetFile(const std::string& file, std::vector<IncomingPreset>* preset
 }
 
 bool StorePresets(std::vector<IncomingPreset>* presets, std::string* error) {
+    platform::RegistryBatch batch;
     OpenKey root;
     if (Failed(platform::RegOpenKey(platform::CurrentUserKey(), RootKeyPath(), root.out()), "the presets", error)) {
         return false;
@@ -206,6 +208,12 @@ bool StorePresets(std::vector<IncomingPreset>* presets, std::string* error) {
                 return false;
             }
         }
+    }
+    const long stored = batch.Commit();
+    if (stored != platform::kErrorSuccess) {
+        const std::string problem = platform::TakeRegistryWriteProblem();
+        *error = problem.empty() ? "cannot store the presets: " + SystemReason(stored) : problem;
+        return false;
     }
     return true;
 }

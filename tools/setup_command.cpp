@@ -6,6 +6,7 @@
 
 #include "platform/event_source.h"
 #include "platform/memory.h"
+#include "platform/registry.h"
 #include "tools/commands.h"
 #include "tools/os.h"
 #include "tools/plugin_loader.h"
@@ -64,6 +65,7 @@ int SetupCommand(const Context& context, const Args& args) {
     record.sampleRate = 44100;
     record.requestHandle = RequestHandle;
     record.releaseHandle = ReleaseHandle;
+    platform::TakeRegistryWriteProblem();  // only this session's writes count
     platform::MemHandle memory = platform::GlobalAlloc(platform::kGmemMoveable | platform::kGmemZeroInit, 16);
     record.instanceMemory = memory;
     if (memory == nullptr || plugin.init(&record) != 1) {
@@ -78,6 +80,9 @@ int SetupCommand(const Context& context, const Args& args) {
     platform::GlobalFree(memory);
     CloseSetupWindow(&window);
 
+    if (const std::string unstored = platform::TakeRegistryWriteProblem(); !unstored.empty()) {
+        return Complain(kExitFailed, unstored + "; the settings of this session were not stored");
+    }
     if (confirmed == 1) {
         // OK stores the page it was pressed on as the effect used last.
         const int effect = ReadStoredState().lastActiveEffect;
