@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "settings/store_repair.h"
 #include "tools/commands.h"
 #include "tools/plugin_loader.h"
 #include "tools/store_view.h"
@@ -91,6 +92,9 @@ int main(int argc, char** argv) {
         PrintUsage(stdout);
         return 0;
     }
+    // tovana reads the store itself, often before the plug-in does: a
+    // damaged file is mended by the plug-in's own rules either way.
+    store::InstallRepairRules();
     const int status = Run(command, context, args);
     // Whatever the store found while the command ran is never kept quiet.
     tovana::ReportStoreProblems();
