@@ -4,10 +4,12 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -89,6 +91,59 @@ TEST_F(TovanaStore, AStoreThatCannotBeReadStopsEveryCommandThatNeedsIt) {
     }
     EXPECT_FALSE(Exists(Path("out.wav")));
     EXPECT_FALSE(Exists(Path("out.reg")));
+}
+
+// Each way a file gets damaged: one line from each command, a reading
+// command leaves the file where it is, the next change keeps it aside.
+TEST_F(TovanaStore, ADamagedFileIsToldInOneLineAndKeptAside) {
+    RequireDialog();
+    ImportInto("two.reg", PresetSection(0, "First") + PresetSection(0, "Second"));
+    MakeAudio("in.wav", 1, 2000);
+    ASSERT_EQ(Run({"apply", "-q", "--effect", "alienator", Path("in.wav"), Path("a.wav")}).status, 0);
+    const std::string good = ReadFile(registry_);
+    const std::size_t second = good.find("Alienator Presets\\Second]");
+    ASSERT_NE(second, std::string::npos);
+    std::string flipped = good;
+    flipped[flipped.find("hex(0):", second) + 9] = 'Z';
+    // One bad line in a preset costs that preset only.
+    const std::string dropped = "dropped: Alienator Presets\\Second (line ";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string reason;
+    } cases[] = {
+        {"truncated", good.substr(0, good.find("\"Squelch\"", second) + 4), dropped},
+        {"flipped", flipped, dropped},
+        {"random", std::string("\x8f\x01garbage\xff\x00\x13", 12), "(it does not begin with"},
+        {"empty", "", "(it is empty)"},
+    };
+    for (const auto& c : cases) {
+        std::system(("rm -f '" + registry_ + "'.damaged-*").c_str());
+        std::ofstream(registry_, std::ios::binary | std::ios::trunc) << c.bytes;
+        const std::string head = "tovana: The registry file " + registry_ + " could not be read whole (";
+        for (const char* command : {"settings", "presets"}) {
+            const Result read = Run({command});
+            EXPECT_EQ(read.status, 0) << c.name << " " << command << ": " << read.err;
+            ASSERT_EQ(ErrLines(read).size(), 1u) << c.name << " " << command << ": " << read.err;
+            EXPECT_EQ(read.err.rfind(head, 0), 0u) << read.err;
+            EXPECT_NE(read.err.find(c.reason), std::string::npos) << read.err;
+            if (c.reason == dropped && std::string(command) == "presets") {
+                EXPECT_NE(read.out.find("First"), std::string::npos) << read.out;
+                EXPECT_EQ(read.out.find("Second"), std::string::npos) << read.out;
+            }
+            EXPECT_NE(read.err.find("left as it is until the next change"), std::string::npos) << read.err;
+            EXPECT_EQ(ReadFile(registry_), c.bytes) << c.name << ": " << command << " changed the file";
+        }
+        const Result changed = Run({"apply", "-q", Path("in.wav"), Path("b.wav")});
+        EXPECT_EQ(changed.status, 0) << c.name << ": " << changed.err;
+        ASSERT_EQ(ErrLines(changed).size(), 1u) << c.name << ": " << changed.err;
+        const std::string kept = "the damaged file was kept as ";
+        const std::size_t at = changed.err.find(kept);
+        ASSERT_NE(at, std::string::npos) << changed.err;
+        const std::string copy = changed.err.substr(at + kept.size(), changed.err.rfind('.') - at - kept.size());
+        EXPECT_EQ(copy.rfind(registry_ + ".damaged-", 0), 0u) << copy;
+        EXPECT_EQ(ReadFile(copy), c.bytes) << c.name;
+    }
 }
 
 TEST_F(TovanaStore, NamesFromTheStoreAndFilesAreShownEscaped) {
@@ -184,6 +239,121 @@ TEST_F(TovanaStore, AKilledRunsTemporaryOutputIsRemovedAndALiveOneKept) {
     EXPECT_TRUE(Exists(live));
     EXPECT_TRUE(Exists(locked));
     close(fd);
+}
+
+// A store of a first run with three user presets; each round starts from
+// it, imports 40 more and is stopped at a random moment.
+TEST_F(TovanaStore, AnInterruptedImportLeavesEveryPresetOrNone) {
+    RequireDialog();
+    ImportInto("keep.reg", PresetSection(0, "Keep A") + PresetSection(1, "Keep B") + PresetSection(3, "Keep C"));
+    const std::string base = ReadFile(registry_);
+    std::string many = kHeader;
+    for (int i = 0; i < 40; ++i) many += PresetSection(i % 4, "New " + std::to_string(i), i);
+    std::ofstream(Path("many.reg"), std::ios::binary) << many;
+
+    // How long one import takes, so that the stops fall all through it.
+    auto restore = [&] { std::ofstream(registry_, std::ios::binary | std::ios::trunc) << base; };
+    const auto start = std::chrono::steady_clock::now();
+    const Result whole = Run({"presets", "import", Path("many.reg")});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    std::srand(17);
+    int all = 0;
+    int none = 0;
+    for (int round = 0; round < 50; ++round) {
+        restore();
+        const int signal = round < 30 ? SIGKILL : round < 40 ? SIGINT : SIGTERM;
+        const pid_t child = Start({"presets", "import", Path("many.reg")});
+        std::this_thread::sleep_for(std::chrono::microseconds(std::rand() % (took.count() * 3 / 2 + 1)));
+        kill(child, signal);
+        const Result stopped = Finish(child);
+        const Result listed = Run({"presets"});
+        ASSERT_EQ(listed.status, 0) << listed.err;
+        EXPECT_TRUE(listed.err.empty()) << "round " << round << ": " << listed.err;
+        std::size_t count = 0;
+        for (std::size_t at = listed.out.find("New "); at != std::string::npos; at = listed.out.find("New ", at + 1)) {
+            ++count;
+        }
+        for (const char* kept : {"Keep A", "Keep B", "Keep C"}) EXPECT_NE(listed.out.find(kept), std::string::npos);
+        ASSERT_TRUE(count == 0 || count == 40) << "round " << round << ": " << count << " presets\n" << stopped.err;
+        (count == 0 ? none : all) += 1;
+        ASSERT_EQ(Run({"presets", "export", Path("check.reg")}).status, 0) << "every stored preset is whole";
+        if (signal != SIGKILL) {
+            // Stopped by a signal it handles: nothing of the store's own is left over.
+            EXPECT_EQ(std::system(("ls -a '" + dir_ + "' | grep -v '^registry.reg$' | grep -v '^registry.reg.lock$'"
+                                   " | grep -q '^registry.reg'").c_str()),
+                      256)
+                << "round " << round;
+        }
+    }
+    std::printf("interrupted imports: %d stored all presets, %d none\n", all, none);
+}
+
+// Eight runs at once, each with its own Communicator settings: what is
+// stored afterwards is one run's settings, whole.
+TEST_F(TovanaStore, ConcurrentRunsLeaveTheSettingsOfOneOfThem) {
+    RequireDialog();
+    MakeAudio("in.wav", 1, 2000);
+    ASSERT_EQ(Run({"apply", "-q", "--effect", "communicator", Path("in.wav"), Path("first.wav")}).status, 0);
+    auto value = [](const std::string& shown, const std::string& name) {
+        const std::size_t at = shown.find("  " + name + " ");
+        return at == std::string::npos ? -1 : std::atoi(shown.c_str() + shown.find_first_not_of(' ', at + 2 + name.size()));
+    };
+    for (int round = 0; round < 4; ++round) {
+        std::vector<pid_t> children;
+        for (int i = 0; i < 8; ++i) {
+            const std::string n = std::to_string(i);
+            children.push_back(Start({"apply", "-q", "--effect", "communicator", "--set",
+                                      "Frequency=" + std::to_string(1000 + 100 * i), "--set",
+                                      "Fullness=" + std::to_string(1050 + 100 * i), "--set",
+                                      "Duration=" + std::to_string(10 + i), "--set",
+                                      "Squelch=" + std::to_string(-80 + i), Path("in.wav"), Path("out" + n + ".wav")},
+                                     "run" + n));
+        }
+        for (int i = 0; i < 8; ++i) {
+            const Result result = Finish(children[i], "run" + std::to_string(i));
+            EXPECT_EQ(result.status, 0) << result.err;
+        }
+        const std::string all = Run({"settings"}).out;
+        const std::size_t from = all.find("\nCommunicator\n");
+        const std::string shown = all.substr(from, all.find("\nDeepenator\n") - from);
+        const int i = value(shown, "Duration") - 10;
+        ASSERT_GE(i, 0) << shown;
+        ASSERT_LT(i, 8) << shown;
+        EXPECT_EQ(value(shown, "Frequency"), 1000 + 100 * i) << shown;
+        EXPECT_EQ(value(shown, "Fullness"), 1050 + 100 * i) << shown;
+        EXPECT_EQ(value(shown, "Squelch"), -80 + i) << shown;
+    }
+}
+
+// A store that cannot take a change: the file may grow no further than a
+// kilobyte (a full disk as the writer sees it).
+TEST_F(TovanaStore, AStoreThatCannotBeWrittenIsAnErrorWithTheReason) {
+    RequireDialog();
+    MakeAudio("in.wav", 1, 2000);
+    ASSERT_EQ(Run({"apply", "-q", "--effect", "alienator", Path("in.wav"), Path("first.wav")}).status, 0);
+    const std::string before = ReadFile(registry_);
+    std::ofstream(Path("one.reg")) << kHeader << PresetSection(0, "One");
+    auto limited = [&](const std::string& args) {
+        const std::string command = "cd '" + dir_ + "' && TOVANA_REGISTRY='" + registry_ +
+                                    "' sh -c 'ulimit -f 1; trap \"\" XFSZ; exec \"$0\" \"$@\"' " TOVANA_EXE
+                                    " --plugin " TOVANA_PLUGIN_PATH " " + args + " >limited.out 2>limited.err";
+        const int status = std::system(command.c_str());
+        return Result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(Path("limited.out")),
+                      ReadFile(Path("limited.err"))};
+    };
+    const Result apply = limited("apply -q --effect alienator --set 'Carrier Freq=900' in.wav out.wav");
+    EXPECT_EQ(apply.status, 2) << apply.err;
+    EXPECT_NE(apply.err.find(registry_), std::string::npos) << apply.err;
+    EXPECT_NE(apply.err.find("File too large"), std::string::npos) << apply.err;
+    EXPECT_NE(apply.err.find("nothing was processed"), std::string::npos) << apply.err;
+    EXPECT_FALSE(Exists(Path("out.wav")));
+
+    const Result imported = limited("presets import one.reg");
+    EXPECT_EQ(imported.status, 2) << imported.err;
+    EXPECT_NE(imported.err.find("File too large"), std::string::npos) << imported.err;
+    EXPECT_NE(imported.err.find("nothing was imported"), std::string::npos) << imported.err;
+    EXPECT_EQ(ReadFile(registry_), before);
 }
 
 }  // namespace
