@@ -70,7 +70,9 @@ protected:
             const double envelope = 0.5 + 0.5 * std::sin(2 * M_PI * 3 * t);
             const double voice = std::sin(2 * M_PI * 140 * t) + 0.5 * std::sin(2 * M_PI * 280 * t) +
                                  0.25 * std::sin(2 * M_PI * 1130 * t);
-            for (int c = 0; c < channels; ++c) samples[static_cast<std::size_t>(i) * channels + c] = 0.27 * envelope * voice;
+            for (int c = 0; c < channels; ++c) {
+                samples[static_cast<std::size_t>(i) * channels + c] = 0.27 * envelope * voice;
+            }
         }
         Write(name, channels, rate, format, samples);
     }
@@ -217,15 +219,19 @@ std::vector<std::pair<int, int>> FindText(const tovana::Picture& picture, const 
 }
 
 TEST_F(TovanaSox, SpectrogramAxesStandWhereTheirLabelsSay) {
-    if (!Have("stream") || !Have("identify")) TOVANA_SKIP_OR_FAIL("ImageMagick is not installed (apt-get install imagemagick)");
+    if (!Have("stream") || !Have("identify")) {
+        TOVANA_SKIP_OR_FAIL("ImageMagick is not installed (apt-get install imagemagick)");
+    }
     // 5 kHz from 1 s to 2 s of 3, at 16 kHz: the kHz axis runs from 0 to 8.
     std::vector<double> tone(48000, 0.0);
     for (int i = 16000; i < 32000; ++i) tone[i] = 0.5 * std::sin(2 * M_PI * 5000.0 * i / 16000.0);
     Write("tone.wav", 1, 16000, SF_FORMAT_WAV | SF_FORMAT_PCM_16, tone);
-    ASSERT_EQ(Sh(Tovana() + " apply -q --effect alienator --wet 0 --dry 100 --spectrogram tone.png tone.wav out.wav"), 0)
+    ASSERT_EQ(Sh(Tovana() + " apply -q --effect alienator --wet 0 --dry 100 --spectrogram tone.png tone.wav o.wav"),
+              0)
         << err_;
     // Decoded by ImageMagick, not by us.
-    ASSERT_EQ(Sh("identify -format '%w %h' tone.png >size.txt && stream -map rgb -storage-type char tone.png tone.rgb"), 0)
+    ASSERT_EQ(Sh("identify -format '%w %h' tone.png >size.txt && stream -map rgb -storage-type char tone.png tone.rgb"),
+              0)
         << err_;
     tovana::Picture picture;
     std::istringstream(ReadFile(Path("size.txt"))) >> picture.width >> picture.height;
@@ -318,8 +324,8 @@ TEST(Resampler, KeepsWhatTheNewRateHoldsInTimeAndDropsTheRest) {
         std::vector<std::int16_t> in(static_cast<std::size_t>(c.from) / 2), out;
         for (std::size_t i = 0; i < in.size(); ++i) {
             const double t = static_cast<double>(i) / c.from;
-            in[i] = static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * M_PI * c.kept * t) +
-                                                          (c.dropped > 0 ? 8000 * std::sin(2 * M_PI * c.dropped * t) : 0.0)));
+            const double dropped = c.dropped > 0 ? 8000 * std::sin(2 * M_PI * c.dropped * t) : 0.0;
+            in[i] = static_cast<std::int16_t>(std::lround(8000 * std::sin(2 * M_PI * c.kept * t) + dropped));
         }
         tovana::Resampler resampler(1, c.from, c.to);
         for (std::size_t at = 0; at < in.size(); at += 1000) {

@@ -145,7 +145,8 @@ std::string OutputExtensions() { return "wav"; }
 std::string OutputFormatAdvice(const std::string& extension) {
     return "this build writes .wav only; write a .wav and convert it" +
            (extension.empty() ? std::string() : " to ." + extension) +
-           " afterwards, or use the Linux tovana, which writes every format libsndfile has, mp3, ogg and opus among them";
+           " afterwards, or use the Linux tovana, which writes every format libsndfile has, mp3, ogg and opus "
+           "among them";
 }
 
 std::string LossyCodec(int) { return ""; }

@@ -88,7 +88,11 @@ int ApplyOne(const Context& context, const ApplyOptions& options) {
     }
     AudioInput input;
     input.ShowAs(inputName);
-    if (!input.Open(inputPath, &error)) return Complain(kExitFailed, error);
+    if (!input.Open(inputPath, &error)) {
+        // Headerless samples, say, come through once SoX gives them a header.
+        if (fromPipe) error += " (pipe in a format with a header, e.g. sox IN -t wav - | tovana apply ... -)";
+        return Complain(kExitFailed, error);
+    }
     if (input.channels() > 2) {
         return Complain(kExitFailed, inputName + " has " + std::to_string(input.channels()) +
                                          " channels; the plug-in processes mono and stereo only");

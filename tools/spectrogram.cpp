@@ -137,13 +137,17 @@ bool Panel(const SpectrogramSide& side, const SpectrogramRequest& request, doubl
     // Each row shows the strongest bin of its band; a band narrower than a
     // bin shows the bin nearest its middle.
     int firstBin[kRows], lastBin[kRows];
+    auto binAt = [&](double hertz) { return hertz * kWindow / rate; };
     for (int band = 0; band < kRows; ++band) {
         const double low = band * topHertz / kRows, high = (band + 1) * topHertz / kRows;
-        firstBin[band] = static_cast<int>(std::ceil(low * kWindow / rate));
-        lastBin[band] = std::min(kWindow / 2, static_cast<int>(std::ceil(high * kWindow / rate)) - 1);
-        if (band == kRows - 1) lastBin[band] = std::min(kWindow / 2, static_cast<int>(std::floor(high * kWindow / rate)));
+        firstBin[band] = static_cast<int>(std::ceil(binAt(low)));
+        // The top band includes half the sample rate itself.
+        lastBin[band] = band == kRows - 1 ? static_cast<int>(std::floor(binAt(high)))
+                                          : static_cast<int>(std::ceil(binAt(high))) - 1;
+        lastBin[band] = std::min(kWindow / 2, lastBin[band]);
         if (lastBin[band] < firstBin[band]) {
-            firstBin[band] = lastBin[band] = std::min(kWindow / 2, static_cast<int>(std::lround((low + high) / 2 * kWindow / rate)));
+            const int nearest = static_cast<int>(std::lround(binAt((low + high) / 2)));
+            firstBin[band] = lastBin[band] = std::min(kWindow / 2, nearest);
         }
     }
     WindowReader reader(input);
@@ -160,7 +164,9 @@ bool Panel(const SpectrogramSide& side, const SpectrogramRequest& request, doubl
         Fft(re, im);
         for (int band = 0; band < kRows; ++band) {
             double power = 0.0;
-            for (int b = firstBin[band]; b <= lastBin[band]; ++b) power = std::max(power, re[b] * re[b] + im[b] * im[b]);
+            for (int b = firstBin[band]; b <= lastBin[band]; ++b) {
+                power = std::max(power, re[b] * re[b] + im[b] * im[b]);
+            }
             // A full-scale sine through the Hann window peaks at kWindow / 4.
             const double db = 10.0 * std::log10(power / (kWindow * kWindow / 16.0) + 1e-20);
             picture->Set(left + column, top + kRows - 1 - band, Colour((db - kFloorDb) / -kFloorDb));
