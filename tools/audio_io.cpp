@@ -113,6 +113,17 @@ bool AudioInput::Open(const std::string& path, std::string* error) {
         *error = "cannot read " + shown() + ": the file cannot be read in blocks (not seekable)";
         return false;
     }
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+        // Without a Xing or LAME header (SoX writes none) libsndfile guesses
+        // an MP3's length from its size; what decodes is counted instead.
+        std::vector<short> block(static_cast<std::size_t>(4096 * channels_));
+        frames_ = 0;
+        for (sf_count_t got; (got = sf_readf_short(sf, block.data(), 4096)) > 0;) frames_ += got;
+        if (sf_seek(sf, 0, SEEK_SET) != 0) {
+            *error = "cannot read " + shown() + ": " + sf_strerror(sf);
+            return false;
+        }
+    }
     return true;
 }
 
