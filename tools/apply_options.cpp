@@ -79,8 +79,8 @@ const char kApplyHelp[] =
     "\n"
     "INPUT - reads standard input (any format libsndfile reads; it is kept\n"
     "in a temporary file while the run needs it) and OUTPUT - writes standard\n"
-    "output once the run is complete; messages and the progress bar go to\n"
-    "standard error. A batch takes files only.\n"
+    "output once the run is complete (neither may be a terminal); messages\n"
+    "and the progress bar go to standard error. A batch takes files only.\n"
     "\n"
     "Exit status: 0 done, 1 command-line problem, 2 error while processing\n"
     "(also unreadable input or unwritable output), 130 cancelled (Ctrl-C).\n";
