@@ -8,13 +8,11 @@
 // never accumulated, and jumps when f changes.
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
-#include "dsp/effects.h"
-#include "dsp/frame.h"
 #include "dsp/level_gate.h"
-#include "dsp/random_stream.h"
 #include "dsp/signal_helpers.h"
-#include "platform/random.h"
+#include "dsp/stream_processor.h"
 
 namespace dsp {
 namespace {
@@ -46,63 +44,94 @@ std::uint32_t HopSamples(std::int32_t sampleRate, double hopPeriodMs) {
     return static_cast<std::uint32_t>(span);
 }
 
-class AlienatorRun : public EffectRun {
+class Alienator : public EffectProcessor<AlienatorSettings> {
 public:
-    AlienatorRun(const RunFormat& format, const AlienatorSettings& effect, const WorkingMix& mix)
-        : stereo_(format.stereo),
-          rate_(format.sampleRate),
-          carrier_(effect.carrierFreq),
-          deviation_(effect.hopFreqDev),
+    Alienator(const AlienatorSettings& effect, const MixLevels& mix, const RunFormat& format,
+              std::uint32_t seed)
+        : EffectProcessor(format, seed),
+          settings_(effect),
           squelch_(effect.squelch, LevelGate::Test::Above),
-          hopping_(effect.hopEnabled != 0.0),
-          gliding_(effect.smoothEnabled != 0.0),
-          wet_(mix.wetMix),
-          dry_(mix.dryMix),
-          hopSamples_(HopSamples(format.sampleRate, effect.hopPeriod)),
-          // A glide over zero samples would divide by zero and silence the
-          // output (rates below 1000 frames per second): glide as over one.
-          glideSamples_(hopSamples_ == 0 ? 1 : hopSamples_),
           mono_(format.P),
           left_(format.P),
-          right_(format.P) {}
+          right_(format.P) {
+        Derive(effect, mix);
+        Clear();
+    }
 
-    void Start() override {
+private:
+    void Derive(const AlienatorSettings& effect, const MixLevels& mix) {
+        carrier_ = effect.carrierFreq;
+        deviation_ = effect.hopFreqDev;
+        hopping_ = effect.hopEnabled != 0.0;
+        gliding_ = effect.smoothEnabled != 0.0;
+        wet_ = mix.wet;
+        dry_ = mix.dry;
+        hopSamples_ = HopSamples(format_.sampleRate, effect.hopPeriod);
+        // A glide over zero samples would divide by zero and silence the
+        // output (rates below 1000 frames per second): glide as over one.
+        glideSamples_ = hopSamples_ == 0 ? 1 : hopSamples_;
+    }
+
+    void Take(const AlienatorSettings& next, const MixLevels& mix) override {
+        const AlienatorSettings& now = settings_;
+        // A changed hop (or the carrier it hops around) starts hopping
+        // afresh, as a new run does: the counters and the pending segments
+        // belong to the old settings.
+        const bool hopChanged = next.carrierFreq != now.carrierFreq ||
+                                next.hopFreqDev != now.hopFreqDev ||
+                                next.hopPeriod != now.hopPeriod ||
+                                next.hopEnabled != now.hopEnabled ||
+                                next.smoothEnabled != now.smoothEnabled;
+        if (next.squelch != now.squelch) squelch_ = LevelGate(next.squelch, LevelGate::Test::Above);
+        settings_ = next;
+        Derive(next, mix);
+        if (hopChanged) StartHopping();
+    }
+
+    void Clear() override {
+        for (Channel* channel : {&mono_, &left_, &right_}) *channel = Channel(format_.P);
+        n_ = 0.0;
+        StartHopping();
+    }
+
+    void StartHopping() {
+        for (Channel* channel : {&mono_, &left_, &right_}) channel->hop = HopState{};
         if (!hopping_) {
             mono_.hop.f = left_.hop.f = right_.hop.f = carrier_;
             return;
         }
         // Eight draws whatever the channel count: mono f and b (a = f), then
         // left f, a, b, then right f, a, b.
-        mono_.hop.f = RandomFreq(platform::Random());
+        mono_.hop.f = RandomFreq(random_());
         mono_.hop.a = mono_.hop.f;
-        mono_.hop.b = RandomFreq(platform::Random());
+        mono_.hop.b = RandomFreq(random_());
         for (Channel* channel : {&left_, &right_}) {
-            channel->hop.f = RandomFreq(platform::Random());
-            channel->hop.a = RandomFreq(platform::Random());
-            channel->hop.b = RandomFreq(platform::Random());
+            channel->hop.f = RandomFreq(random_());
+            channel->hop.a = RandomFreq(random_());
+            channel->hop.b = RandomFreq(random_());
         }
         for (Channel* channel : {&mono_, &left_, &right_}) AimGlide(channel->hop);
     }
 
-    void ProcessBlock(std::int16_t* samples, std::uint32_t count) override {
-        RandomStream rng;
-        if (!stereo_) {
-            for (std::uint32_t i = 0; i < count; ++i) Step(samples[i], mono_, false, rng);
-            return;
+    void ProcessSpan(std::int16_t* samples, std::uint32_t frames) override {
+        RandomGenerator rng = random_;  // a local copy the compiler keeps in a register
+        if (channels_ == 1) {
+            for (std::uint32_t i = 0; i < frames; ++i) Step(samples[i], mono_, false, rng);
+        } else {
+            for (std::uint32_t i = 0; i < frames; ++i) {
+                Step(samples[2 * i], left_, true, rng);
+                Step(samples[2 * i + 1], right_, true, rng);
+            }
         }
-        for (std::uint32_t i = 0; i + 1 < count; i += 2) {
-            Step(samples[i], left_, true, rng);
-            Step(samples[i + 1], right_, true, rng);
-        }
+        random_ = rng;
     }
 
-private:
     double RandomFreq(int r) const { return carrier_ + deviation_ * (r * kTwoOverRandMax - 1.0); }
 
     // Half the distance from a to b per glideSamples samples.
     void AimGlide(HopState& hop) const { hop.step = (hop.b - hop.a) / (2.0 * glideSamples_); }
 
-    void Step(std::int16_t& sample, Channel& channel, bool stereoChannel, RandomStream& rng) {
+    void Step(std::int16_t& sample, Channel& channel, bool stereoChannel, RandomGenerator& rng) {
         const double x = sample;
         // At or below the squelch the sample stays as it is.
         if (!squelch_.Passes(channel.level.Power(x))) return;
@@ -147,17 +176,17 @@ private:
         }
     }
 
-    const bool stereo_;
-    const double rate_;
-    const double carrier_;
-    const double deviation_;
-    const LevelGate squelch_;  // level > Squelch
-    const bool hopping_;
-    const bool gliding_;
-    const double wet_;
-    const double dry_;
-    const std::uint32_t hopSamples_;
-    const std::uint32_t glideSamples_;
+    AlienatorSettings settings_;  // as last taken
+    const double rate_ = format_.sampleRate;
+    double carrier_ = 0.0;
+    double deviation_ = 0.0;
+    LevelGate squelch_;  // level > Squelch
+    bool hopping_ = false;
+    bool gliding_ = false;
+    double wet_ = 0.0;
+    double dry_ = 0.0;
+    std::uint32_t hopSamples_ = 0;
+    std::uint32_t glideSamples_ = 1;
     double n_ = 0.0;  // the shared modulation counter
     Channel mono_;
     Channel left_;
@@ -166,10 +195,9 @@ private:
 
 }  // namespace
 
-std::int32_t RunAlienator(const TransformRecord& record, const EffectSettings& settings) {
-    return RunBlockLoop(record, "Applying Alienator...", [&settings](const RunFormat& format) {
-        return std::make_unique<AlienatorRun>(format, settings.alienator, settings.workingMix);
-    });
+std::unique_ptr<StreamProcessor> CreateAlienator(const AlienatorSettings& settings, const MixLevels& mix,
+                                                 const RunFormat& format, std::uint32_t seed) {
+    return std::make_unique<Alienator>(settings, mix, format, seed);
 }
 
 }  // namespace dsp

@@ -4,26 +4,25 @@
 // in loudness and let the voice bleed through; the static's band may wander
 // at random; the block may be aliased by holding every second frame.
 //
-// The voice filter does not depend on the burst state, so a block's voice
+// The voice filter does not depend on the burst state, so a span's voice
 // outputs are computed before the per-sample state machine runs; each output
 // still sums its taps in the one fixed order.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 
-#include "dsp/effects.h"
 #include "dsp/fir_filter.h"
-#include "dsp/frame.h"
 #include "dsp/level_gate.h"
-#include "dsp/random_stream.h"
 #include "dsp/signal_helpers.h"
+#include "dsp/stream_processor.h"
 
 namespace dsp {
 namespace {
 
 constexpr double kOneOverRandMax = 3.051850947599719e-05;  // 1 / 32767
-constexpr std::uint32_t kMaxBlockSamples = kMaxBlockBytes / 2;
+constexpr std::uint32_t kMaxBlockSamples = kBlockBytes / 2;
 static_assert(kMaxBlockSamples <= FirFilter::kBlockCapacity, "a block fits a filter's buffer");
 
 // A burst longer than 2^28 samples (hours of audio) is cut to that, so the
@@ -37,7 +36,7 @@ std::int32_t TruncatedCount(double value) {
     return static_cast<std::int32_t>(value);
 }
 
-// Working memory of one run, in one locked block.
+// Working memory of one processor, in one block.
 struct Buffers {
     double voiceTaps[kFirTaps];
     double noiseTaps[2][kFirTaps];
@@ -68,73 +67,122 @@ struct Channel {
     float amp = 0.0f;
 };
 
-class CommunicatorRun : public EffectRun {
+class Communicator : public EffectProcessor<CommunicatorSettings> {
 public:
-    CommunicatorRun(const RunFormat& format, const CommunicatorSettings& effect, const WorkingMix& mix,
-                    std::unique_ptr<WorkingMemory> memory)
-        : memory_(std::move(memory)),
+    Communicator(const CommunicatorSettings& effect, const MixLevels& mix, const RunFormat& format,
+                 std::uint32_t seed, std::unique_ptr<WorkingMemory> memory)
+        : EffectProcessor(format, seed),
+          memory_(std::move(memory)),
           buffers_(memory_->as<Buffers>()),
-          channelCount_(format.stereo ? 2 : 1),
+          settings_(effect),
           P_(format.P),
           oneOverP_(1.0 / format.P),
           rate_(static_cast<float>(format.sampleRate)),
-          durationSec_(effect.duration * 0.001),
-          staticThreshold_(5.0 - 2.0 * (effect.changingStatic * 0.01)),
           sensitivity_(effect.sensitivity, LevelGate::Test::AtLeast),
           squelch_(effect.squelch, LevelGate::Test::Below),
-          breakup_(effect.randomBreakup != 0.0),
-          randomAmplitude_(effect.randomAmplitude != 0.0),
-          bleed_(effect.voiceBleed != 0.0),
-          changingStatic_(effect.changingStaticEnabled != 0.0),
-          aliasing_(effect.aliasing != 0.0),
-          wet_(mix.wetMix),
-          dry_(mix.dryMix),
-          channels_{Channel(format.P, buffers_->voiceStorage[0], buffers_->noiseStorage[0],
-                            buffers_->noiseTaps[0]),
-                    Channel(format.P, buffers_->voiceStorage[1], buffers_->noiseStorage[1],
-                            buffers_->noiseTaps[1])} {
-        // The voice band; an edge at or above half the rate moves inside it.
+          channel_{NewChannel(0), NewChannel(1)} {
+        Derive(effect, mix);
+        DesignVoice(effect);
+        Clear();
+    }
+
+private:
+    Channel NewChannel(int c) const {
+        return Channel(P_, buffers_->voiceStorage[c], buffers_->noiseStorage[c], buffers_->noiseTaps[c]);
+    }
+
+    void Derive(const CommunicatorSettings& effect, const MixLevels& mix) {
+        durationSec_ = effect.duration * 0.001;
+        staticThreshold_ = 5.0 - 2.0 * (effect.changingStatic * 0.01);
+        breakup_ = effect.randomBreakup != 0.0;
+        randomAmplitude_ = effect.randomAmplitude != 0.0;
+        bleed_ = effect.voiceBleed != 0.0;
+        changingStatic_ = effect.changingStaticEnabled != 0.0;
+        aliasing_ = effect.aliasing != 0.0;
+        wet_ = mix.wet;
+        dry_ = mix.dry;
+    }
+
+    // The voice band; an edge at or above half the rate moves inside it.
+    void DesignVoice(const CommunicatorSettings& effect) {
         float upper = static_cast<float>(effect.fullness);
         float lower = static_cast<float>(effect.frequency);
         if (!(upper < rate_ * 0.5)) upper = static_cast<float>(rate_ * 0.45);
         if (!(effect.frequency < rate_ * 0.5)) lower = static_cast<float>(rate_ * 0.4);
         BandPassDesign(lower, upper, rate_, buffers_->voiceTaps);
+    }
+
+    // The static's band starts as the voice band.
+    void ResetNoiseBands() {
         for (auto& taps : buffers_->noiseTaps) {
             for (int i = 0; i < kFirTaps; ++i) taps[i] = buffers_->voiceTaps[i];
         }
     }
 
-    void ProcessBlock(std::int16_t* samples, std::uint32_t count) override {
-        const std::uint32_t frames = count / channelCount_;
-        for (int c = 0; c < channelCount_; ++c) {
-            // Each channel's voice outputs for the whole block.
+    void Take(const CommunicatorSettings& next, const MixLevels& mix) override {
+        const CommunicatorSettings& now = settings_;
+        if (next.sensitivity != now.sensitivity) {
+            sensitivity_ = LevelGate(next.sensitivity, LevelGate::Test::AtLeast);
+        }
+        if (next.squelch != now.squelch) squelch_ = LevelGate(next.squelch, LevelGate::Test::Below);
+        if (next.fullness != now.fullness || next.frequency != now.frequency) {
+            // A new voice band is also the static's new band, as in a new
+            // run; changing static moves it from there.
+            DesignVoice(next);
+            ResetNoiseBands();
+        }
+        settings_ = next;
+        Derive(next, mix);
+    }
+
+    void Clear() override {
+        for (int c = 0; c < 2; ++c) channel_[c] = NewChannel(c);
+        ResetNoiseBands();
+    }
+
+    void ProcessSpan(std::int16_t* samples, std::uint32_t frames) override {
+        const int channels = channels_;
+        for (int c = 0; c < channels; ++c) {
+            // Each channel's voice outputs for the whole span.
             for (std::uint32_t j = 0; j < frames; ++j) {
-                buffers_->voiceIn[j] = 0.75 * (samples[j * channelCount_ + c] * oneOverP_);
+                buffers_->voiceIn[j] = 0.75 * (samples[j * channels + c] * oneOverP_);
             }
-            channels_[c].voice.FilterBlock(buffers_->voiceIn, buffers_->voiceOut + c * frames, frames,
+            channel_[c].voice.FilterBlock(buffers_->voiceIn, buffers_->voiceOut + c * frames, frames,
                                            buffers_->voiceTaps);
         }
-        RandomStream rng;
+        RandomGenerator rng = random_;
         for (std::uint32_t j = 0; j < frames; ++j) {
-            for (int c = 0; c < channelCount_; ++c) {
-                std::int16_t& sample = samples[j * channelCount_ + c];
-                sample = Step(channels_[c], sample, buffers_->voiceOut[c * frames + j], rng);
+            for (int c = 0; c < channels; ++c) {
+                std::int16_t& sample = samples[j * channels + c];
+                sample = Step(channel_[c], sample, buffers_->voiceOut[c * frames + j], rng);
             }
         }
-        if (aliasing_) {
-            // Every odd frame repeats the frame before it.
-            for (std::uint32_t j = 1; j < frames; j += 2) {
-                for (int c = 0; c < channelCount_; ++c) {
-                    samples[j * channelCount_ + c] = samples[(j - 1) * channelCount_ + c];
-                }
+        random_ = rng;
+        if (aliasing_) Alias(samples, frames);
+        // The frame an odd frame at the start of the next span repeats.
+        for (int c = 0; c < channels; ++c) lastFrame_[c] = samples[(frames - 1) * channels + c];
+    }
+
+    // Every odd frame of the block repeats the frame before it.
+    void Alias(std::int16_t* samples, std::uint32_t frames) const {
+        const int channels = channels_;
+        std::uint32_t j = 0;
+        if (BlockPosition() % 2 != 0) {
+            for (int c = 0; c < channels; ++c) samples[c] = lastFrame_[c];
+            j = 2;
+        } else {
+            j = 1;
+        }
+        for (; j < frames; j += 2) {
+            for (int c = 0; c < channels; ++c) {
+                samples[j * channels + c] = samples[(j - 1) * channels + c];
             }
         }
     }
 
-private:
     // One sample of one channel: the voice, the burst state machine, the
     // changing static and the mix.
-    std::int16_t Step(Channel& ch, std::int16_t input, double voiceOut, RandomStream& rng) {
+    std::int16_t Step(Channel& ch, std::int16_t input, double voiceOut, RandomGenerator& rng) {
         const double x = input;
         const double power = ch.level.Power(x);
         std::int16_t sample = Store(voiceOut * P_);  // the voice sample
@@ -169,7 +217,7 @@ private:
         return Store((sample * wet_ + x * dry_) * 0.01);
     }
 
-    void StartBurst(Channel& ch, RandomStream& rng) {
+    void StartBurst(Channel& ch, RandomGenerator& rng) {
         ch.noise.Filter(GaussianNoiseFrom(rng, 0.0f, 1.0f), ch.noiseTaps);  // primes the noise filter
         const int r = rng();
         ch.amp = randomAmplitude_ ? static_cast<float>(r * kOneOverRandMax * 0.6 + 0.4) : 1.0f;
@@ -182,7 +230,7 @@ private:
     }
 
     // Where the next gap starts (as a countdown value) and how long it lasts.
-    void DrawGap(Channel& ch, RandomStream& rng) {
+    void DrawGap(Channel& ch, RandomGenerator& rng) {
         ch.gapStart = static_cast<std::int32_t>(GaussianNoiseFrom(rng, 1.0f, 1.0f) * (ch.burstLength / 3));
         ch.gapLen = static_cast<std::int32_t>(GaussianNoiseFrom(rng, 1.0f, 1.0f) * (ch.burstLength / 4));
     }
@@ -192,7 +240,7 @@ private:
     // values are first summed exactly as integers; the single-precision sum
     // differs from that by less than 1e-5, so only sums near the threshold
     // need the rounded sum.
-    bool ChangingStaticDue(RandomStream& rng) {
+    bool ChangingStaticDue(RandomGenerator& rng) {
         if (!changingStatic_) {
             rng.SkipTwelve();
             return false;
@@ -211,7 +259,7 @@ private:
     // A new random band for the channel's static. Edges drawn the wrong way
     // round are swapped: as drawn they would give an inverted band, and
     // equal edges would silence the static until the next re-band.
-    void Reband(Channel& ch, RandomStream& rng) {
+    void Reband(Channel& ch, RandomGenerator& rng) {
         float lo = static_cast<float>(100.0 * GaussianNoiseFrom(rng, 3.0f, 2.0f));
         float hi = static_cast<float>(500.0 * GaussianNoiseFrom(rng, 3.0f, 2.0f));
         if (lo >= hi) std::swap(lo, hi);
@@ -220,34 +268,34 @@ private:
 
     const std::unique_ptr<WorkingMemory> memory_;
     Buffers* const buffers_;
-    const int channelCount_;
+    CommunicatorSettings settings_;  // as last taken
     const double P_;
     const double oneOverP_;
     const float rate_;
-    const double durationSec_;
-    const double staticThreshold_;
-    const LevelGate sensitivity_;  // level >= Sensitivity arms
-    const LevelGate squelch_;      // level < Squelch starts a burst
-    const bool breakup_;
-    const bool randomAmplitude_;
-    const bool bleed_;
-    const bool changingStatic_;
-    const bool aliasing_;
-    const double wet_;
-    const double dry_;
-    Channel channels_[2];
+    double durationSec_ = 0.0;
+    double staticThreshold_ = 0.0;
+    LevelGate sensitivity_;  // level >= Sensitivity arms
+    LevelGate squelch_;      // level < Squelch starts a burst
+    bool breakup_ = false;
+    bool randomAmplitude_ = false;
+    bool bleed_ = false;
+    bool changingStatic_ = false;
+    bool aliasing_ = false;
+    double wet_ = 0.0;
+    double dry_ = 0.0;
+    Channel channel_[2];
+    std::int16_t lastFrame_[2] = {0, 0};
 };
 
 }  // namespace
 
-std::int32_t RunCommunicator(const TransformRecord& record, const EffectSettings& settings) {
-    return RunBlockLoop(record, "Applying Communicator...",
-                        [&settings](const RunFormat& format) -> std::unique_ptr<EffectRun> {
-                            auto memory = std::make_unique<WorkingMemory>();
-                            if (!memory->Obtain(sizeof(Buffers))) return nullptr;
-                            return std::make_unique<CommunicatorRun>(format, settings.communicator,
-                                                                     settings.workingMix, std::move(memory));
-                        });
+std::unique_ptr<StreamProcessor> CreateCommunicator(const CommunicatorSettings& settings,
+                                                    const MixLevels& mix, const RunFormat& format,
+                                                    std::uint32_t seed, MemorySource& memory) {
+    auto buffers = std::make_unique<WorkingMemory>();
+    if (!buffers->Obtain(memory, sizeof(Buffers))) return nullptr;
+    std::memset(buffers->data(), 0, sizeof(Buffers));  // in use from here on, not on a first call
+    return std::make_unique<Communicator>(settings, mix, format, seed, std::move(buffers));
 }
 
 }  // namespace dsp

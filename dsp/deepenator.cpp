@@ -1,23 +1,24 @@
 // Deepenator: per channel a feed-forward comb (the input minus a delayed
-// copy) and a single-tap feedback reverb, sample by sample in double; then,
-// block by block, the phase-vocoder pitch shifter; then a two-stage mix in
-// which the wet value is stored to 16 bits before the dry part is added.
+// copy) and a single-tap feedback reverb, sample by sample in double; then
+// the phase-vocoder pitch shifter; then a two-stage mix in which the wet
+// value is stored to 16 bits before the dry part is added.
 //
-// The right chain serves mono selections and the right channel of stereo
+// The right chain serves mono streams and the right channel of stereo
 // ones, the left chain the left channel. Once per block the reverb read
 // offsets (for the next block) and the pitch factors (for this block) may be
-// jittered, drawing right before left, offsets before factors.
+// jittered, drawing right before left, offsets before factors. The draws
+// are made as the block begins; the offsets wait for the next block.
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <new>
 
 #include "dsp/deepenator.h"
 #include "dsp/delay_line.h"
-#include "dsp/effects.h"
-#include "dsp/frame.h"
 #include "dsp/pitch_shifter.h"
 #include "dsp/signal_helpers.h"
-#include "platform/random.h"
+#include "dsp/stream_processor.h"
 
 namespace dsp {
 
@@ -31,13 +32,15 @@ namespace {
 constexpr std::int32_t kFrame = 256;
 constexpr std::int32_t kOversampling = 8;
 constexpr std::size_t kHandOverBytes = 65000;  // 16250 floats, more than a block
+static_assert(kHandOverBytes / sizeof(float) >= kBlockBytes / 2, "a block fits a hand-over buffer");
 constexpr float kPitchJitterVariance = 0.015f;
 
 struct Chain {
     DelayLine comb;
     DelayLine reverb;
     float gain = 0.0f;
-    std::int32_t offset = 0;  // reverb read offset while jitter is on
+    std::int32_t offset = 0;      // reverb read offset while jitter is on
+    std::int32_t nextOffset = 0;  // drawn for the next block
     float baseFactor = 1.0f;
     float factor = 1.0f;
 
@@ -50,118 +53,210 @@ struct Chain {
         return y;
     }
 
-    void JitterOffset() {
-        const int u = platform::Random();
-        offset = static_cast<std::int32_t>(u / 32767.0 * reverb.length() * 0.3);
+    void JitterOffset(RandomGenerator& random) {
+        offset = nextOffset;
+        const int u = random();
+        nextOffset = static_cast<std::int32_t>(u / 32767.0 * reverb.length() * 0.3);
     }
 
-    void JitterFactor() {
-        float f = static_cast<float>(GaussianNoise(baseFactor, kPitchJitterVariance));
+    void JitterFactor(RandomGenerator& random) {
+        float f = static_cast<float>(GaussianNoiseFrom(random, baseFactor, kPitchJitterVariance));
         if (f < 0.5f) f = 0.5f;
         if (f > 2.0f) f = 2.0f;
         factor = f;
     }
 };
 
-class DeepenatorRun : public EffectRun {
+// A shifter of the processor's own, in its working memory.
+class OwnShifter {
 public:
-    DeepenatorRun(const RunFormat& format, const DeepenatorSettings& effect, const WorkingMix& mix)
-        : stereo_(format.stereo),
-          P_(format.P),
-          rate_(static_cast<float>(format.sampleRate)),
-          wetMix_(mix.wetMix),
-          dryMix_(mix.dryMix),
-          pitchJitter_(effect.randomPitchScaleEnabled != 0.0),
-          reverbJitter_(effect.randomReverbDelayEnabled != 0.0) {
-        right_.gain = static_cast<float>(effect.reverbPowerRight * 0.005);
-        left_.gain = static_cast<float>(effect.reverbPowerLeft * 0.005);
-        right_.baseFactor = right_.factor = DeepenatorPitchFactor(effect.pitchScaleRight);
-        left_.baseFactor = left_.factor = DeepenatorPitchFactor(effect.pitchScaleLeft);
+    OwnShifter() = default;
+    OwnShifter(const OwnShifter&) = delete;
+    OwnShifter& operator=(const OwnShifter&) = delete;
+    ~OwnShifter() {
+        if (shifter_ != nullptr) shifter_->~PitchShifter();
+    }
+    PitchShifter* Obtain(MemorySource& source) {
+        if (!memory_.Obtain(source, sizeof(PitchShifter))) return nullptr;
+        shifter_ = new (memory_.data()) PitchShifter;
+        return shifter_;
     }
 
-    // Every buffer and line of the run, in the order the run creates them.
-    bool Obtain(std::int32_t rate, const DeepenatorSettings& effect) {
-        if (!wetMemory_.Obtain(kHandOverBytes) || !rightMemory_.Obtain(kHandOverBytes) ||
-            !leftMemory_.Obtain(kHandOverBytes)) {
+private:
+    WorkingMemory memory_;
+    PitchShifter* shifter_ = nullptr;
+};
+
+class Deepenator : public EffectProcessor<DeepenatorSettings> {
+public:
+    Deepenator(const DeepenatorSettings& effect, const MixLevels& mix, const RunFormat& format,
+               std::uint32_t seed)
+        : EffectProcessor(format, seed), settings_(effect), P_(format.P),
+          rate_(static_cast<float>(format.sampleRate)) {
+        Derive(effect, mix);
+    }
+
+    // Every buffer and line, in this order, and the shifters. A line has
+    // room for the longer of its delay now and its largest delay.
+    bool Obtain(const DeepenatorSettings& largest, const ProcessorResources& resources) {
+        MemorySource& memory = *resources.memory;
+        if (!wetMemory_.Obtain(memory, kHandOverBytes) || !rightMemory_.Obtain(memory, kHandOverBytes) ||
+            !leftMemory_.Obtain(memory, kHandOverBytes)) {
             return false;
         }
-        return right_.comb.Create(DelayLine::LengthFor(rate, effect.combDelayRight)) &&
-               right_.reverb.Create(DelayLine::LengthFor(rate, effect.reverbDelayRight)) &&
-               left_.comb.Create(DelayLine::LengthFor(rate, effect.combDelayLeft)) &&
-               left_.reverb.Create(DelayLine::LengthFor(rate, effect.reverbDelayLeft));
+        const DeepenatorSettings& now = settings_;
+        if (!CreateLine(right_.comb, now.combDelayRight, largest.combDelayRight, memory) ||
+            !CreateLine(right_.reverb, now.reverbDelayRight, largest.reverbDelayRight, memory) ||
+            !CreateLine(left_.comb, now.combDelayLeft, largest.combDelayLeft, memory) ||
+            !CreateLine(left_.reverb, now.reverbDelayLeft, largest.reverbDelayLeft, memory)) {
+            return false;
+        }
+        SetLengths(now);
+        right_.shifter = resources.rightShifter;
+        left_.shifter = resources.leftShifter;
+        ownsShifters_ = right_.shifter == nullptr;
+        if (ownsShifters_) {
+            right_.shifter = ownRight_.Obtain(memory);
+            left_.shifter = format_.stereo ? ownLeft_.Obtain(memory) : nullptr;
+            if (right_.shifter == nullptr || (format_.stereo && left_.shifter == nullptr)) return false;
+        }
+        PitchShifter::PrepareFrame(kFrame);
+        Clear();
+        return true;
     }
 
-    void ProcessBlock(std::int16_t* samples, std::uint32_t count) override {
+private:
+    struct ChainShifter : Chain {
+        PitchShifter* shifter = nullptr;
+    };
+
+    bool CreateLine(DelayLine& line, double ms, double largestMs, MemorySource& memory) const {
+        const std::int64_t length = DelayLine::LengthFor(format_.sampleRate, ms);
+        const std::int64_t room = DelayLine::LengthFor(format_.sampleRate, largestMs);
+        if (length < 0) return false;
+        return line.Create(room > length ? room : length, memory);
+    }
+
+    void SetLengths(const DeepenatorSettings& effect) {
+        const std::int32_t rate = format_.sampleRate;
+        right_.comb.SetLength(DelayLine::LengthFor(rate, effect.combDelayRight));
+        right_.reverb.SetLength(DelayLine::LengthFor(rate, effect.reverbDelayRight));
+        left_.comb.SetLength(DelayLine::LengthFor(rate, effect.combDelayLeft));
+        left_.reverb.SetLength(DelayLine::LengthFor(rate, effect.reverbDelayLeft));
+    }
+
+    void Derive(const DeepenatorSettings& effect, const MixLevels& mix) {
+        wetMix_ = mix.wet;
+        dryMix_ = mix.dry;
+        pitchJitter_ = effect.randomPitchScaleEnabled != 0.0;
+        reverbJitter_ = effect.randomReverbDelayEnabled != 0.0;
+        right_.gain = static_cast<float>(effect.reverbPowerRight * 0.005);
+        left_.gain = static_cast<float>(effect.reverbPowerLeft * 0.005);
+        right_.baseFactor = DeepenatorPitchFactor(effect.pitchScaleRight);
+        left_.baseFactor = DeepenatorPitchFactor(effect.pitchScaleLeft);
+    }
+
+    void Take(const DeepenatorSettings& next, const MixLevels& mix) override {
+        const float rightBase = right_.baseFactor;
+        const float leftBase = left_.baseFactor;
+        const std::int32_t rightReverb = right_.reverb.length();
+        const std::int32_t leftReverb = left_.reverb.length();
+        Derive(next, mix);
+        SetLengths(next);
+        // A new pitch is heard at once; a jittered one moves from there with
+        // the next block.
+        if (!pitchJitter_ || right_.baseFactor != rightBase) right_.factor = right_.baseFactor;
+        if (!pitchJitter_ || left_.baseFactor != leftBase) left_.factor = left_.baseFactor;
+        // Offsets drawn for another line length would read past the new one.
+        if (right_.reverb.length() != rightReverb) right_.offset = right_.nextOffset = 0;
+        if (left_.reverb.length() != leftReverb) left_.offset = left_.nextOffset = 0;
+        settings_ = next;
+    }
+
+    void Clear() override {
+        for (ChainShifter* chain : {&right_, &left_}) {
+            chain->comb.Clear();
+            chain->reverb.Clear();
+            chain->offset = chain->nextOffset = 0;
+            chain->factor = chain->baseFactor;
+        }
+        if (ownsShifters_) {
+            right_.shifter->Clear();
+            if (left_.shifter != nullptr) left_.shifter->Clear();
+        }
+    }
+
+    void BeginBlock() override {
+        const bool stereo = format_.stereo;
+        if (reverbJitter_) {
+            right_.JitterOffset(random_);
+            if (stereo) left_.JitterOffset(random_);
+        }
+        if (pitchJitter_) {
+            right_.JitterFactor(random_);
+            if (stereo) left_.JitterFactor(random_);
+        }
+    }
+
+    void ProcessSpan(std::int16_t* samples, std::uint32_t frames) override {
         float* wet = wetMemory_.as<float>();
         float* right = rightMemory_.as<float>();
         float* left = leftMemory_.as<float>();
-        const auto n = static_cast<std::int32_t>(count);
+        const auto count = static_cast<std::int32_t>(frames);
         const double scale = 1.0 / P_;
 
-        if (!stereo_) {
-            for (std::int32_t i = 0; i < n; ++i) {
+        if (!format_.stereo) {
+            for (std::int32_t i = 0; i < count; ++i) {
                 wet[i] = static_cast<float>(right_.Step(samples[i] * scale * 0.75, reverbJitter_));
             }
+            right_.shifter->Process(right_.factor, count, kFrame, kOversampling, rate_, wet, wet);
         } else {
-            for (std::int32_t j = 0; j < n / 2; ++j) {
+            for (std::int32_t j = 0; j < count; ++j) {
                 left[j] = static_cast<float>(left_.Step(samples[2 * j] * scale * 0.75, reverbJitter_));
                 right[j] =
                     static_cast<float>(right_.Step(samples[2 * j + 1] * scale * 0.75, reverbJitter_));
             }
-        }
-
-        if (reverbJitter_) {
-            right_.JitterOffset();
-            if (stereo_) left_.JitterOffset();
-        }
-        if (pitchJitter_) {
-            right_.JitterFactor();
-            if (stereo_) left_.JitterFactor();
-        }
-
-        if (!stereo_) {
-            RightPitchShifter().Process(right_.factor, n, kFrame, kOversampling, rate_, wet, wet);
-        } else {
-            RightPitchShifter().Process(right_.factor, n / 2, kFrame, kOversampling, rate_, right,
-                                        right);
-            LeftPitchShifter().Process(left_.factor, n / 2, kFrame, kOversampling, rate_, left, left);
-            for (std::int32_t j = 0; j < n / 2; ++j) {
+            right_.shifter->Process(right_.factor, count, kFrame, kOversampling, rate_, right, right);
+            left_.shifter->Process(left_.factor, count, kFrame, kOversampling, rate_, left, left);
+            for (std::int32_t j = 0; j < count; ++j) {
                 wet[2 * j] = left[j];
                 wet[2 * j + 1] = right[j];
             }
         }
 
+        const std::int32_t n = count * channels_;
         for (std::int32_t i = 0; i < n; ++i) {
             const std::int16_t w = Store(wet[i] * P_ * wetMix_ * 0.01);
             samples[i] = Store(w + samples[i] * dryMix_ * 0.01);
         }
     }
 
-private:
-    bool stereo_;
-    double P_;
-    float rate_;
-    double wetMix_;
-    double dryMix_;
-    bool pitchJitter_;
-    bool reverbJitter_;
-    Chain right_;
-    Chain left_;
+    DeepenatorSettings settings_;  // as last taken
+    const double P_;
+    const float rate_;
+    double wetMix_ = 0.0;
+    double dryMix_ = 0.0;
+    bool pitchJitter_ = false;
+    bool reverbJitter_ = false;
+    bool ownsShifters_ = false;
+    ChainShifter right_;
+    ChainShifter left_;
     WorkingMemory wetMemory_;
     WorkingMemory rightMemory_;
     WorkingMemory leftMemory_;
+    OwnShifter ownRight_;
+    OwnShifter ownLeft_;
 };
 
 }  // namespace
 
-std::int32_t RunDeepenator(const TransformRecord& record, const EffectSettings& settings) {
-    const DeepenatorSettings effect = settings.deepenator;
-    const WorkingMix mix = settings.workingMix;
-    return RunBlockLoop(record, "Applying Deepenator", [&](const RunFormat& format) {
-        auto run = std::make_unique<DeepenatorRun>(format, effect, mix);
-        if (!run->Obtain(format.sampleRate, effect)) return std::unique_ptr<DeepenatorRun>();
-        return run;
-    });
+std::unique_ptr<StreamProcessor> CreateDeepenator(const DeepenatorSettings& settings, const MixLevels& mix,
+                                                  const RunFormat& format, std::uint32_t seed,
+                                                  const DeepenatorSettings& largest,
+                                                  const ProcessorResources& resources) {
+    auto processor = std::make_unique<Deepenator>(settings, mix, format, seed);
+    if (!processor->Obtain(largest, resources)) return nullptr;
+    return processor;
 }
 
 }  // namespace dsp

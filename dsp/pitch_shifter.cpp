@@ -1,8 +1,9 @@
 #include "dsp/pitch_shifter.h"
 
 #include <cmath>
+#include <atomic>
 #include <cstring>
-#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "dsp/fft.h"
@@ -28,12 +29,22 @@ struct FrameTables {
     FftPlan inverse;
 };
 
+// Frames 1 .. 4096. A slot is written once, under the lock, and read
+// without it afterwards; the tables live as long as the library.
+std::atomic<const FrameTables*> theTables[13];
+std::mutex theTablesLock;
+
 const FrameTables& TablesFor(std::int32_t frame) {
-    static std::unique_ptr<FrameTables> tables[13];  // frames 1 .. 4096
     int log2 = 0;
     while ((1 << log2) < frame) ++log2;
-    if (!tables[log2]) tables[log2] = std::make_unique<FrameTables>(frame);
-    return *tables[log2];
+    if (const FrameTables* ready = theTables[log2].load(std::memory_order_acquire)) return *ready;
+    std::lock_guard<std::mutex> hold(theTablesLock);
+    const FrameTables* tables = theTables[log2].load(std::memory_order_relaxed);
+    if (tables == nullptr) {
+        tables = new FrameTables(frame);
+        theTables[log2].store(tables, std::memory_order_release);
+    }
+    return *tables;
 }
 
 bool ValidShape(std::int32_t frame, std::int32_t oversampling) {
@@ -41,20 +52,17 @@ bool ValidShape(std::int32_t frame, std::int32_t oversampling) {
     return oversampling >= 1 && oversampling <= frame && frame % oversampling == 0;
 }
 
-PitchShifter theRight;
-PitchShifter theLeft;
-
 }  // namespace
 
-PitchShifter& RightPitchShifter() { return theRight; }
-PitchShifter& LeftPitchShifter() { return theLeft; }
-
-namespace testing {
-void ResetPitchShifters() {
-    theRight.Forget();
-    theLeft.Forget();
+void PitchShifter::PrepareFrame(std::int32_t frame) {
+    if (ValidShape(frame, 1)) TablesFor(frame);
 }
-}  // namespace testing
+
+void PitchShifter::Clear() {
+    Zero();
+    initialised_ = true;
+    position_ = 0;
+}
 
 void PitchShifter::Zero() {
     std::memset(inFifo_, 0, sizeof inFifo_);

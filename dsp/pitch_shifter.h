@@ -9,7 +9,7 @@
 // samples.
 //
 // The state of an instance is one continuous stream: it is zeroed on the
-// first call and carried on from call to call afterwards (across runs too).
+// first call (or by Clear) and carried on from call to call afterwards.
 // The arrays hold floats; the window, the phase arithmetic and the per-bin
 // formulas are evaluated in double and rounded when written.
 #pragma once
@@ -34,6 +34,15 @@ public:
     // Back to the state before the first call (tests only).
     void Forget() { initialised_ = false; position_ = 0; }
 
+    // The state of the first call, set now: every array zeroed, so that the
+    // next call does not have to (and touches memory already in use).
+    void Clear();
+
+    // Builds what calls with this frame size share (its window and
+    // transform plans), so that no call has to. It may allocate; calls with
+    // a frame prepared before allocate nothing. Safe from any thread.
+    static void PrepareFrame(std::int32_t frame);
+
 private:
     void Zero();
     void ProcessFrame(float factor, std::int32_t frame, std::int32_t oversampling, double binWidth);
@@ -56,16 +65,5 @@ private:
     bool initialised_ = false;
     std::int32_t position_ = 0;  // 0: not set yet
 };
-
-// The two process-wide instances: the right one serves mono selections and
-// the right channel of stereo ones, the left one the left channel. They
-// live as long as the library; runs must not overlap.
-PitchShifter& RightPitchShifter();
-PitchShifter& LeftPitchShifter();
-
-namespace testing {
-// Returns both instances to their never-used state.
-void ResetPitchShifters();
-}  // namespace testing
 
 }  // namespace dsp

@@ -2,16 +2,22 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
 namespace dsp {
 
-// Approximately normal noise from twelve uniform draws of the run's random
-// generator, summed in single precision (rounded after every addition).
-// Never further than 6 * sqrt(variance) from the mean.
-double GaussianNoise(float mean, float variance);
+// A result as a 16-bit sample: truncated toward zero, the low 16 bits kept,
+// nothing saturates. A value that is not finite or lies beyond the 64-bit
+// range gives 0.
+std::int16_t Store(double value);
 
-// The same with the twelve values taken from draw(), a source of rand()
-// values such as a local copy of the run's generator.
+// P = 2^bitsPerSample: s = x / P maps 16-bit full scale to about +-0.5.
+double NormalisingFactor(std::uint16_t bitsPerSample);
+
+// Approximately normal noise from twelve uniform values of draw(), a source
+// of rand() values such as the run's generator, summed in single precision
+// (rounded after every addition). Never further than 6 * sqrt(variance)
+// from the mean.
 template <class Draw>
 double GaussianNoiseFrom(Draw&& draw, float mean, float variance) {
     float sum = 0.0f;

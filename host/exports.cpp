@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "dsp/effects.h"
+#include "host/effect_runs.h"
 #include "settings/effect_settings.h"
 #include "ui/setup.h"
 
@@ -73,7 +73,7 @@ std::int32_t XFM_STDCALL XfmSetup(std::int32_t, std::int32_t, std::int32_t) {
 }
 
 std::int32_t XFM_STDCALL XfmDo(TransformRecord* record) {
-    return dsp::RunActiveEffect(*record, TheEffectSettings());
+    return host::RunActiveEffect(*record, TheEffectSettings());
 }
 
 std::int32_t XFM_STDCALL XfmDestroy(TransformRecord* record) {

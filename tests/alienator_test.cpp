@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dsp/effects.h"
+#include "host/effect_runs.h"
 #include "platform/clock.h"
 #include "platform/random.h"
 #include "settings/setting_tables.h"
@@ -65,7 +65,7 @@ std::vector<std::int16_t> Voice(std::size_t count, std::uint32_t seed) {
 std::vector<std::int16_t> Process(const EffectSettings& settings, std::vector<std::int16_t> audio,
                                   std::uint16_t channels, int rate) {
     TestHost host(std::move(audio), channels, rate);
-    EXPECT_EQ(dsp::RunAlienator(host.record, settings), 0);
+    EXPECT_EQ(host::RunAlienator(host.record, settings), 0);
     EXPECT_EQ(host.calls.front().text, "Applying Alienator...");
     return host.audio;
 }

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "dsp/effects.h"
 #include "dsp/pitch_shifter.h"
+#include "host/effect_runs.h"
 #include "platform/clock.h"
 #include "settings/builtin_presets.h"
 #include "settings/effect_settings.h"
@@ -216,7 +216,7 @@ void CheckAlienator(const std::string& label, const Case& c, const AlienatorSett
     settings.alienator = block;
     const Samples expected =
         plainref::Alienator(audio, c.channels, c.rate, block, settings.workingMix, c.seed);
-    Compare(label, c, audio, settings, dsp::RunAlienator, expected);
+    Compare(label, c, audio, settings, host::RunAlienator, expected);
 }
 
 TEST(CrossCheck, AlienatorOddValuesAndLengths) {
@@ -270,7 +270,7 @@ void CheckCommunicator(const std::string& label, const Case& c, const Communicat
     settings.communicator = block;
     const Samples expected =
         plainref::Communicator(audio, c.channels, c.rate, block, settings.workingMix, c.seed);
-    Compare(label, c, audio, settings, dsp::RunCommunicator, expected);
+    Compare(label, c, audio, settings, host::RunCommunicator, expected);
 }
 
 TEST(CrossCheck, CommunicatorOddValuesAndLengths) {
@@ -309,9 +309,9 @@ void CheckDeepenator(const std::string& label, const Case& c, const DeepenatorSe
     auto shifters = plainref::NewShifters();
     const Samples expected = plainref::Deepenator(audio, c.channels, c.rate, block, settings.workingMix,
                                                   c.seed, *shifters);
-    dsp::testing::ResetPitchShifters();
-    Compare(label, c, audio, settings, dsp::RunDeepenator, expected);
-    dsp::testing::ResetPitchShifters();
+    host::testing::ResetPitchShifters();
+    Compare(label, c, audio, settings, host::RunDeepenator, expected);
+    host::testing::ResetPitchShifters();
 }
 
 TEST(CrossCheck, DeepenatorOddValuesAndLengths) {
@@ -337,7 +337,7 @@ TEST(CrossCheck, DeepenatorPresetsAndRandomSettings) {
 TEST(CrossCheck, DeepenatorShiftersAcrossRuns) {
     Dice dice(14);
     auto shifters = plainref::NewShifters();
-    dsp::testing::ResetPitchShifters();
+    host::testing::ResetPitchShifters();
     for (int k = 0; k < 4; ++k) {
         const DeepenatorSettings block = RandomBlock<DeepenatorSettings>(EffectKind::Deepenator, dice);
         const Case c{k == 2 ? 2 : 1, 22050, Source::Voice, 500u + static_cast<std::uint32_t>(k)};
@@ -346,9 +346,9 @@ TEST(CrossCheck, DeepenatorShiftersAcrossRuns) {
         settings.deepenator = block;
         const Samples expected = plainref::Deepenator(audio, c.channels, c.rate, block,
                                                       settings.workingMix, c.seed, *shifters);
-        Compare("Deepenator run " + std::to_string(k), c, audio, settings, dsp::RunDeepenator, expected);
+        Compare("Deepenator run " + std::to_string(k), c, audio, settings, host::RunDeepenator, expected);
     }
-    dsp::testing::ResetPitchShifters();
+    host::testing::ResetPitchShifters();
 }
 
 // ---- Cylonator ----
@@ -360,7 +360,7 @@ void CheckCylonator(const std::string& label, const Case& c, const CylonatorSett
     settings.cylonator = block;
     const Samples expected =
         plainref::Cylonator(audio, c.channels, c.rate, block, settings.workingMix, c.seed);
-    Compare(label, c, audio, settings, dsp::RunCylonator, expected);
+    Compare(label, c, audio, settings, host::RunCylonator, expected);
 }
 
 TEST(CrossCheck, CylonatorOddValuesAndLengths) {

@@ -9,11 +9,10 @@
 #include <vector>
 
 #include "dsp/cylonator.h"
-#include "dsp/effects.h"
 #include "dsp/filter_design.h"
-#include "dsp/frame.h"
 #include "dsp/iir_filter.h"
 #include "dsp/signal_helpers.h"
+#include "host/effect_runs.h"
 #include "platform/clock.h"
 #include "platform/memory.h"
 #include "platform/random.h"
@@ -110,7 +109,7 @@ struct PlainSet {
         }
         double e;
         if (noise) {
-            e = dsp::GaussianNoise(0, 1) * a * 0.1666666716337204;
+            e = dsp::GaussianNoiseFrom(platform::Random, 0, 1) * a * 0.1666666716337204;
         } else {
             const double k = counter;
             counter = k + 1;
@@ -239,7 +238,7 @@ EffectSettings CylonatorSettingsWith(double freq, double pitchLeft, double pitch
 std::vector<std::int16_t> RunEffect(const std::vector<std::int16_t>& audio, int channels, int rate,
                               const EffectSettings& s, std::int32_t* result = nullptr) {
     TestHost host(audio, static_cast<std::uint16_t>(channels), rate);
-    const std::int32_t r = dsp::RunCylonator(host.record, s);
+    const std::int32_t r = host::RunCylonator(host.record, s);
     if (result != nullptr) *result = r;
     return host.audio;
 }
@@ -407,7 +406,7 @@ TEST_F(CylonatorTest, OutOfMemoryCallsNothingAndLeaksNothing) {
             } else {
                 platform::testing::FailNthAllocation(n);
             }
-            EXPECT_EQ(dsp::RunCylonator(host.record,
+            EXPECT_EQ(host::RunCylonator(host.record,
                                         CylonatorSettingsWith(20, 52, 52, 40, 40, false, false)),
                       1);
             EXPECT_TRUE(host.calls.empty());
@@ -417,7 +416,7 @@ TEST_F(CylonatorTest, OutOfMemoryCallsNothingAndLeaksNothing) {
         }
     }
     TestHost host(input, 2, 44100);
-    EXPECT_EQ(dsp::RunCylonator(host.record, CylonatorSettingsWith(20, 52, 52, 40, 40, false, false)), 0);
+    EXPECT_EQ(host::RunCylonator(host.record, CylonatorSettingsWith(20, 52, 52, 40, 40, false, false)), 0);
     ASSERT_FALSE(host.calls.empty());
     EXPECT_EQ(host.calls[0].text, "Applying Cylonator...");
 }

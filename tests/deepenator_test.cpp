@@ -11,10 +11,9 @@
 
 #include "dsp/deepenator.h"
 #include "dsp/delay_line.h"
-#include "dsp/effects.h"
-#include "dsp/frame.h"
 #include "dsp/pitch_shifter.h"
 #include "dsp/signal_helpers.h"
+#include "host/effect_runs.h"
 #include "platform/clock.h"
 #include "platform/memory.h"
 #include "platform/random.h"
@@ -88,7 +87,7 @@ std::vector<std::int16_t> ModelRun(std::vector<std::int16_t> audio, bool stereo,
         }
         if (pitchJitter) {
             for (ModelChain* c : chains) {
-                c->factor = static_cast<float>(std::min(2.0, std::max(0.5, dsp::GaussianNoise(c->base, 0.015f))));
+                c->factor = static_cast<float>(std::min(2.0, std::max(0.5, dsp::GaussianNoiseFrom(platform::Random, c->base, 0.015f))));
             }
         }
         if (!stereo) {
@@ -137,12 +136,12 @@ class DeepenatorTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::FixRunSeed(kSeed);
-        dsp::testing::ResetPitchShifters();
+        host::testing::ResetPitchShifters();
     }
     void TearDown() override {
         platform::FixRunSeed(std::nullopt);
         platform::testing::ClearMemoryFaults();
-        dsp::testing::ResetPitchShifters();
+        host::testing::ResetPitchShifters();
     }
 };
 
@@ -194,11 +193,11 @@ TEST(DelayLineTest, ReadThenWriteGivesTheValueWrittenLMinusKEarlier) {
 
 TEST_F(DeepenatorTest, MonoRunMatchesTheModel) {
     for (const DeepenatorSettings& s : {kPlain, kJitter, kWide}) {
-        dsp::testing::ResetPitchShifters();
+        host::testing::ResetPitchShifters();
         ModelShifters model;
         const std::vector<std::int16_t> audio = Voice(20001, 3, 9000);  // two full blocks and a rest
         TestHost host(audio, 1, 44100);
-        ASSERT_EQ(dsp::RunDeepenator(host.record, Settings(s, s.wetMix, s.dryMix)), 0);
+        ASSERT_EQ(host::RunDeepenator(host.record, Settings(s, s.wetMix, s.dryMix)), 0);
         EXPECT_EQ(host.audio, ModelRun(audio, false, 44100, s, s.wetMix, s.dryMix, model));
         EXPECT_EQ(host.calls.front().text, "Applying Deepenator");
     }
@@ -207,13 +206,13 @@ TEST_F(DeepenatorTest, MonoRunMatchesTheModel) {
 TEST_F(DeepenatorTest, StereoRunMatchesTheModelWithEachSideItsOwnSettings) {
     for (const DeepenatorSettings& s : {kPlain, kJitter, kWide}) {
         for (int rate : {44100, 22050}) {
-            dsp::testing::ResetPitchShifters();
+            host::testing::ResetPitchShifters();
             ModelShifters model;
             std::vector<std::int16_t> audio = Voice(2 * 9001, 8, 7000);
             // Different material on each side shows that nothing crosses over.
             for (std::size_t i = 1; i < audio.size(); i += 2) audio[i] = static_cast<std::int16_t>(audio[i] / 3);
             TestHost host(audio, 2, rate);
-            ASSERT_EQ(dsp::RunDeepenator(host.record, Settings(s, s.wetMix, s.dryMix)), 0);
+            ASSERT_EQ(host::RunDeepenator(host.record, Settings(s, s.wetMix, s.dryMix)), 0);
             EXPECT_EQ(host.audio, ModelRun(audio, true, rate, s, s.wetMix, s.dryMix, model));
         }
     }
@@ -231,7 +230,7 @@ TEST_F(DeepenatorTest, LoudWetWrapsToSixteenBitsBeforeTheDryPartIsAdded) {
     // sign, truncating the sum rounds the other way than it would unwrapped.
     const DeepenatorSettings s{-1, 100, 30, 0, 100, 100, 1, 0, 100, 100, 1, 0, 0, 0};
     TestHost host(audio, 1, 44100);
-    ASSERT_EQ(dsp::RunDeepenator(host.record, Settings(s, 100, 30)), 0);
+    ASSERT_EQ(host::RunDeepenator(host.record, Settings(s, 100, 30)), 0);
     int wrapped = 0;
     EXPECT_EQ(host.audio, ModelRun(audio, false, 44100, s, 100, 30, model, &wrapped));
     EXPECT_GT(wrapped, 0);  // the case this test is about did occur
@@ -241,11 +240,11 @@ TEST_F(DeepenatorTest, SecondRunStartsWithTheTailOfTheFirst) {
     ModelShifters model;
     const std::vector<std::int16_t> audio = Voice(2 * 3000, 6, 8000);
     TestHost first(audio, 2, 44100);
-    ASSERT_EQ(dsp::RunDeepenator(first.record, Settings(kPlain, 100, 0)), 0);
+    ASSERT_EQ(host::RunDeepenator(first.record, Settings(kPlain, 100, 0)), 0);
     const std::vector<std::int16_t> once = ModelRun(audio, true, 44100, kPlain, 100, 0, model);
     EXPECT_EQ(first.audio, once);
     TestHost second(audio, 2, 44100);
-    ASSERT_EQ(dsp::RunDeepenator(second.record, Settings(kPlain, 100, 0)), 0);
+    ASSERT_EQ(host::RunDeepenator(second.record, Settings(kPlain, 100, 0)), 0);
     // The model's shifters carry on from the first run as well.
     EXPECT_EQ(second.audio, ModelRun(audio, true, 44100, kPlain, 100, 0, model));
     // Pure wet: the first run opens with the zeroed pipeline, the second
@@ -256,7 +255,7 @@ TEST_F(DeepenatorTest, SecondRunStartsWithTheTailOfTheFirst) {
     EXPECT_GT(differing, 256);
     // A mono run continues the right shifter's stream too.
     TestHost mono(std::vector<std::int16_t>(1000, 0), 1, 44100);
-    ASSERT_EQ(dsp::RunDeepenator(mono.record, Settings(kPlain, 100, 0)), 0);
+    ASSERT_EQ(host::RunDeepenator(mono.record, Settings(kPlain, 100, 0)), 0);
     int heard = 0;
     for (std::int16_t v : mono.audio) heard += v != 0;
     EXPECT_GT(heard, 100);
@@ -264,7 +263,7 @@ TEST_F(DeepenatorTest, SecondRunStartsWithTheTailOfTheFirst) {
 
 TEST_F(DeepenatorTest, SilenceStaysSilent) {
     TestHost host(std::vector<std::int16_t>(2 * 9000, 0), 2, 44100);
-    ASSERT_EQ(dsp::RunDeepenator(host.record, Settings(kJitter, 100, 100)), 0);
+    ASSERT_EQ(host::RunDeepenator(host.record, Settings(kJitter, 100, 100)), 0);
     EXPECT_EQ(host.audio, std::vector<std::int16_t>(2 * 9000, 0));
 }
 
@@ -278,7 +277,7 @@ TEST_F(DeepenatorTest, MissingMemoryProcessesNothingAndLeaksNothing) {
             const std::size_t live = platform::testing::LiveBlocks();
             if (lock) platform::testing::FailNthLock(n);
             else platform::testing::FailNthAllocation(n);
-            EXPECT_EQ(dsp::RunDeepenator(host.record, Settings(kJitter, 100, 0)), 1) << n;
+            EXPECT_EQ(host::RunDeepenator(host.record, Settings(kJitter, 100, 0)), 1) << n;
             EXPECT_TRUE(host.calls.empty()) << n;
             EXPECT_EQ(host.audio, audio);
             EXPECT_EQ(platform::testing::LiveBlocks(), live) << n;
@@ -289,7 +288,7 @@ TEST_F(DeepenatorTest, MissingMemoryProcessesNothingAndLeaksNothing) {
     // have not touched the shifters' stream.
     TestHost host(audio, 2, 44100);
     platform::testing::FailNthAllocation(9);
-    ASSERT_EQ(dsp::RunDeepenator(host.record, Settings(kJitter, 100, 0)), 0);
+    ASSERT_EQ(host::RunDeepenator(host.record, Settings(kJitter, 100, 0)), 0);
     ModelShifters model;
     EXPECT_EQ(host.audio, ModelRun(audio, true, 44100, kJitter, 100, 0, model));
 }

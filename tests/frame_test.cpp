@@ -5,8 +5,9 @@
 #include <cmath>
 #include <limits>
 
-#include "dsp/effects.h"
-#include "dsp/frame.h"
+#include "dsp/signal_helpers.h"
+#include "host/block_loop.h"
+#include "host/effect_runs.h"
 #include "platform/clock.h"
 #include "platform/memory.h"
 #include "tests/test_host.h"
@@ -16,7 +17,7 @@ namespace {
 using K = HostCall::Kind;
 
 // Adds 1 to every sample, so a test can see which samples were processed.
-class IncrementRun : public dsp::EffectRun {
+class IncrementRun : public host::EffectRun {
 public:
     void ProcessBlock(std::int16_t* samples, std::uint32_t count) override {
         for (std::uint32_t i = 0; i < count; ++i) ++samples[i];
@@ -24,7 +25,7 @@ public:
 };
 
 std::int32_t RunIncrement(TestHost& host) {
-    return dsp::RunBlockLoop(host.record, "Working...", [](const dsp::RunFormat&) {
+    return host::RunBlockLoop(host.record, "Working...", [](const dsp::StreamFormat&) {
         return std::make_unique<IncrementRun>();
     });
 }
@@ -122,8 +123,8 @@ TEST_F(FrameTest, OutOfMemoryCallsNothingAndLeaksNothing) {
 TEST_F(FrameTest, EffectThatCannotPrepareGivesBackTheSampleBuffer) {
     TestHost host(std::vector<std::int16_t>(100, 3), 1, 44100);
     const std::size_t before = platform::testing::LiveBlocks();
-    EXPECT_EQ(dsp::RunBlockLoop(host.record, "x",
-                                [](const dsp::RunFormat&) -> std::unique_ptr<dsp::EffectRun> {
+    EXPECT_EQ(host::RunBlockLoop(host.record, "x",
+                                [](const dsp::StreamFormat&) -> std::unique_ptr<host::EffectRun> {
                                     throw std::bad_alloc();
                                 }),
               1);
@@ -174,7 +175,7 @@ TEST(DispatchTest, EffectIndexOutsideTheFourCallsNothing) {
     EffectSettings settings{};
     for (std::int32_t index : {-1, 4, 1000}) {
         settings.activeEffect = index;
-        EXPECT_EQ(dsp::RunActiveEffect(host.record, settings), 0);
+        EXPECT_EQ(host::RunActiveEffect(host.record, settings), 0);
     }
     EXPECT_TRUE(host.calls.empty());
 }
@@ -187,7 +188,7 @@ TEST(DispatchTest, EachEffectAnnouncesItself) {
         host.Select(0, -1);
         EffectSettings settings{};
         settings.activeEffect = effect;
-        EXPECT_EQ(dsp::RunActiveEffect(host.record, settings), 0);
+        EXPECT_EQ(host::RunActiveEffect(host.record, settings), 0);
         ASSERT_FALSE(host.calls.empty());
         EXPECT_EQ(host.calls[0].text, expected[effect]);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dsp/pitch_shifter.h"
+#include "host/effect_runs.h"
 #include "tests/pitch_reference.h"
 
 namespace {
@@ -135,11 +136,11 @@ TEST(PitchShifterTest, DoublingDropsTonesAboveAQuarterOfTheRate) {
 }
 
 TEST(PitchShifterTest, ProcessWideInstancesKeepTheirStreamUntilReset) {
-    dsp::testing::ResetPitchShifters();
+    host::testing::ResetPitchShifters();
     const std::vector<float> input = Mixture(1000, 9);
     std::vector<float> first(input.size()), second(input.size()), again(input.size());
-    dsp::RightPitchShifter().Process(1.0f, 1000, kFrame, kOversampling, 44100.0f, input.data(), first.data());
-    dsp::RightPitchShifter().Process(1.0f, 1000, kFrame, kOversampling, 44100.0f, input.data(), second.data());
+    host::RightPitchShifter().Process(1.0f, 1000, kFrame, kOversampling, 44100.0f, input.data(), first.data());
+    host::RightPitchShifter().Process(1.0f, 1000, kFrame, kOversampling, 44100.0f, input.data(), second.data());
     // The second call starts with what the first left in the pipeline.
     EXPECT_EQ(first[0], 0.0f);
     EXPECT_NE(std::memcmp(first.data(), second.data(), first.size() * sizeof(float)), 0);
@@ -149,12 +150,12 @@ TEST(PitchShifterTest, ProcessWideInstancesKeepTheirStreamUntilReset) {
     plain->Process(1.0f, 2000, kFrame, kOversampling, 44100.0f, twice.data(), out.data());
     EXPECT_EQ(0, std::memcmp(second.data(), out.data() + 1000, 1000 * sizeof(float)));
     // The left instance is a stream of its own, and a reset starts afresh.
-    dsp::LeftPitchShifter().Process(1.0f, 1000, kFrame, kOversampling, 44100.0f, input.data(), again.data());
+    host::LeftPitchShifter().Process(1.0f, 1000, kFrame, kOversampling, 44100.0f, input.data(), again.data());
     EXPECT_EQ(0, std::memcmp(first.data(), again.data(), first.size() * sizeof(float)));
-    dsp::testing::ResetPitchShifters();
-    dsp::RightPitchShifter().Process(1.0f, 1000, kFrame, kOversampling, 44100.0f, input.data(), again.data());
+    host::testing::ResetPitchShifters();
+    host::RightPitchShifter().Process(1.0f, 1000, kFrame, kOversampling, 44100.0f, input.data(), again.data());
     EXPECT_EQ(0, std::memcmp(first.data(), again.data(), first.size() * sizeof(float)));
-    dsp::testing::ResetPitchShifters();
+    host::testing::ResetPitchShifters();
 }
 
 }  // namespace

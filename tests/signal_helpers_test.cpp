@@ -15,16 +15,16 @@ TEST(GaussianNoiseTest, SumsTwelveDrawsInSinglePrecision) {
     float sum = 0.0f;
     for (int r : draws) sum = static_cast<float>(sum + r * 3.051850947599719e-05);
     const double expected = 3.0 + std::sqrt(2.0) * (static_cast<double>(sum) - 6.0);
-    EXPECT_EQ(dsp::GaussianNoise(3.0f, 2.0f), expected);
+    EXPECT_EQ(dsp::GaussianNoiseFrom(platform::Random, 3.0f, 2.0f), expected);
     EXPECT_EQ(platform::Random(), 23281);  // exactly twelve draws were used
 }
 
 TEST(GaussianNoiseTest, StaysWithinSixDeviations) {
     platform::SeedRandom(99);
     for (int i = 0; i < 20000; ++i) {
-        const double unit = dsp::GaussianNoise(0.0f, 1.0f);
+        const double unit = dsp::GaussianNoiseFrom(platform::Random, 0.0f, 1.0f);
         ASSERT_LE(std::fabs(unit), 6.0);
-        const double wide = dsp::GaussianNoise(3.0f, 2.0f);
+        const double wide = dsp::GaussianNoiseFrom(platform::Random, 3.0f, 2.0f);
         ASSERT_LE(std::fabs(wide - 3.0), 6.0 * std::sqrt(2.0) + 1e-12);
     }
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/effects.h"
+#include "host/effect_runs.h"
 #include "platform/clock.h"
 #include "settings/builtin_presets.h"
 #include "settings/setting_tables.h"
@@ -104,7 +104,7 @@ int Render() {
         std::string preset;
         const EffectSettings settings = SettingsFor(c, &preset);
         TestHost host(MakeAudio(c.channels, c.seconds), static_cast<std::uint16_t>(c.channels), kRate);
-        if (dsp::RunActiveEffect(host.record, settings) != 0) {
+        if (host::RunActiveEffect(host.record, settings) != 0) {
             std::fprintf(stderr, "%s: the run failed\n", FileName(c).c_str());
             return 1;
         }

@@ -1,16 +1,17 @@
-// The run's random generator as a local value, for loops that draw many
-// values: it takes the thread's state when made and hands it back when it
-// goes, so the run draws exactly the sequence that Random() calls would.
+// The run's random generator: the C runtime's linear congruential one,
+// x -> x * 214013 + 2531011 (mod 2^32), each value bits 16 to 30 of the new
+// state (0 to 32767). Every processor owns one, seeded at creation and on
+// Restart, so that the same seed gives the same sequence on every build.
 #pragma once
 
 #include <cstdint>
 
-#include "platform/random.h"
-
 namespace dsp {
 
-// n steps of the generator, x -> x * 214013 + 2531011 (mod 2^32), composed
-// into one step x -> x * multiplier + increment.
+constexpr int kRandMax = 32767;
+
+// n steps of the generator composed into one step
+// x -> x * multiplier + increment.
 struct RandomJump {
     std::uint32_t multiplier;
     std::uint32_t increment;
@@ -25,12 +26,14 @@ constexpr RandomJump ComposeRandomSteps(int n) {
     return jump;
 }
 
-class RandomStream {
+class RandomGenerator {
 public:
-    RandomStream() : state_(platform::RandomState()) {}
-    ~RandomStream() { platform::SeedRandom(state_); }
-    RandomStream(const RandomStream&) = delete;
-    RandomStream& operator=(const RandomStream&) = delete;
+    explicit RandomGenerator(std::uint32_t seed = 1) : state_(seed) {}
+
+    // srand: the sequence that follows is that of the seed.
+    void Seed(std::uint32_t seed) { state_ = seed; }
+    // The state itself: Seed(State()) continues the same sequence.
+    std::uint32_t State() const { return state_; }
 
     // The next rand() value, 0 to 32767.
     int operator()() {

@@ -1,42 +1,34 @@
-#include "dsp/frame.h"
+#include "host/block_loop.h"
 
-#include <cmath>
 #include <new>
 
 #include "platform/clock.h"
+#include "platform/memory.h"
 #include "platform/random.h"
 
-namespace dsp {
-
-std::int16_t Store(double value) {
-    // 2^63: the first magnitude outside the signed 64-bit range.
-    constexpr double kLimit = 9223372036854775808.0;
-    if (!std::isfinite(value) || value >= kLimit || value < -kLimit) return 0;
-    auto whole = static_cast<std::int64_t>(value);  // truncates toward zero
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(whole & 0xFFFF));
-}
-
-double NormalisingFactor(std::uint16_t bitsPerSample) { return std::ldexp(1.0, bitsPerSample); }
-
-WorkingMemory::~WorkingMemory() {
-    if (handle_ == nullptr) return;
-    if (data_ != nullptr) platform::GlobalUnlock(handle_);
-    platform::GlobalFree(handle_);
-}
-
-bool WorkingMemory::Obtain(std::size_t bytes) {
-    handle_ = platform::GlobalAlloc(platform::kGmemMoveable, bytes);
-    if (handle_ == nullptr) return false;
-    data_ = platform::GlobalLock(handle_);
-    if (data_ == nullptr) {
-        platform::GlobalFree(handle_);
-        handle_ = nullptr;
-        return false;
-    }
-    return true;
-}
-
+namespace host {
 namespace {
+
+class Global : public dsp::MemorySource {
+public:
+    dsp::MemoryBlock Obtain(std::size_t bytes) override {
+        dsp::MemoryBlock block;
+        platform::MemHandle handle = platform::GlobalAlloc(platform::kGmemMoveable, bytes);
+        if (handle == nullptr) return block;
+        void* data = platform::GlobalLock(handle);
+        if (data == nullptr) {
+            platform::GlobalFree(handle);
+            return block;
+        }
+        block.data = data;
+        block.handle = handle;
+        return block;
+    }
+    void Release(const dsp::MemoryBlock& block) override {
+        platform::GlobalUnlock(block.handle);
+        platform::GlobalFree(block.handle);
+    }
+};
 
 // Bytes of the selection. A last frame below firstFrame - 1 is treated as an
 // empty selection instead of letting the count wrap to billions of bytes.
@@ -49,13 +41,18 @@ std::uint32_t SelectionBytes(const TransformRecord& record) {
 
 }  // namespace
 
+dsp::MemorySource& GlobalMemory() {
+    static Global global;
+    return global;
+}
+
 std::int32_t RunBlockLoop(const TransformRecord& record, const char* statusText,
                           const PrepareRun& prepare) {
-    const RunFormat format{record.channels != 1, NormalisingFactor(record.bitsPerSample),
-                           record.sampleRate};
+    const dsp::StreamFormat format{record.channels, record.sampleRate, record.bitsPerSample};
+    const bool stereo = record.channels != 1;
 
-    WorkingMemory sampleBuffer;
-    if (!sampleBuffer.Obtain(kSampleBufferBytes)) return 1;
+    dsp::WorkingMemory sampleBuffer;
+    if (!sampleBuffer.Obtain(GlobalMemory(), kSampleBufferBytes)) return 1;
     std::unique_ptr<EffectRun> run;
     try {
         run = prepare(format);
@@ -74,11 +71,11 @@ std::int32_t RunBlockLoop(const TransformRecord& record, const char* statusText,
         static_cast<std::uint32_t>(record.firstFrame) * record.bytesPerFrame;
     auto* samples = sampleBuffer.as<std::int16_t>();
     while (remaining != 0) {
-        const std::uint32_t byteCount = remaining < kMaxBlockBytes ? remaining : kMaxBlockBytes;
+        const std::uint32_t byteCount = remaining < dsp::kBlockBytes ? remaining : dsp::kBlockBytes;
         remaining -= byteCount;
         record.readBlock(samples, position, byteCount);
         std::uint32_t count = byteCount / 2;
-        if (format.stereo) count &= ~1u;  // a stray half frame stays as read
+        if (stereo) count &= ~1u;  // a stray half frame stays as read
         run->ProcessBlock(samples, count);
         record.writeBlock(samples, position, byteCount);
         position += byteCount;
@@ -92,4 +89,4 @@ std::int32_t RunBlockLoop(const TransformRecord& record, const char* statusText,
     return 0;
 }
 
-}  // namespace dsp
+}  // namespace host

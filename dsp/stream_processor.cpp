@@ -1,0 +1,69 @@
+#include "dsp/stream_processor.h"
+
+#include <new>
+
+#include "dsp/signal_helpers.h"
+
+namespace dsp {
+
+StreamProcessor::StreamProcessor(const RunFormat& format, std::uint32_t seed)
+    : format_(format),
+      channels_(format.stereo ? 2 : 1),
+      random_(seed),
+      blockFrames_(kBlockBytes / 2 / (format.stereo ? 2 : 1)) {}
+
+void StreamProcessor::Process(std::int16_t* frames, std::size_t frameCount) {
+    TakePending();
+    while (frameCount != 0) {
+        if (blockPosition_ == 0) BeginBlock();
+        const std::uint32_t room = blockFrames_ - blockPosition_;
+        const std::uint32_t n = frameCount < room ? static_cast<std::uint32_t>(frameCount) : room;
+        ProcessSpan(frames, n);
+        frames += static_cast<std::size_t>(n) * channels_;
+        frameCount -= n;
+        blockPosition_ += n;
+        if (blockPosition_ == blockFrames_) blockPosition_ = 0;
+    }
+}
+
+void StreamProcessor::Restart(std::uint32_t seed) {
+    TakePending();
+    random_.Seed(seed);
+    blockPosition_ = 0;
+    Clear();
+}
+
+std::unique_ptr<StreamProcessor> CreateStreamProcessor(EffectKind effect, const void* effectBlock,
+                                                       const MixLevels& mix, const StreamFormat& format,
+                                                       std::uint32_t seed, const void* largestBlock,
+                                                       const ProcessorResources& resources) {
+    const RunFormat run{format.channels != 1, NormalisingFactor(format.bitsPerSample), format.sampleRate};
+    const void* largest = largestBlock != nullptr ? largestBlock : effectBlock;
+    switch (effect) {
+        case EffectKind::Alienator:
+            return CreateAlienator(*static_cast<const AlienatorSettings*>(effectBlock), mix, run, seed);
+        case EffectKind::Communicator:
+            return CreateCommunicator(*static_cast<const CommunicatorSettings*>(effectBlock), mix, run,
+                                      seed, *resources.memory);
+        case EffectKind::Deepenator:
+            return CreateDeepenator(*static_cast<const DeepenatorSettings*>(effectBlock), mix, run, seed,
+                                    *static_cast<const DeepenatorSettings*>(largest), resources);
+        case EffectKind::Cylonator:
+            return CreateCylonator(*static_cast<const CylonatorSettings*>(effectBlock), mix, run, seed,
+                                   *resources.memory);
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Processor> CreateProcessor(EffectKind effect, const void* effectBlock,
+                                           const MixLevels& mix, const StreamFormat& format,
+                                           std::uint32_t seed, const void* largestBlock) {
+    try {
+        return CreateStreamProcessor(effect, effectBlock, mix, format, seed, largestBlock,
+                                     ProcessorResources{});
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace dsp
