@@ -48,6 +48,15 @@ LevelGate::LevelGate(double limit, Test test)
         low_ = high_ = -infinity;
         return;
     }
+    // Any edge whose window (low_, high_] holds the switch point decides as
+    // the logarithm does, as powers inside the window take the logarithm.
+    // 10^(limit/10) is such an edge unless the limit is extreme; the two
+    // comparisons at the window's ends show whether it is.
+    const double estimate = std::pow(10.0, limit / 10.0);
+    low_ = estimate * (1.0 - 0x1p-30);
+    high_ = estimate * (1.0 + 0x1p-30);
+    if (std::isnormal(estimate) && !over(low_) && over(high_)) return;
+
     // Non-negative doubles are ordered like their bit patterns: search for
     // the smallest power over the switch point.
     std::uint64_t under = 0;
