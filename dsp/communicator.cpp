@@ -83,6 +83,7 @@ public:
           channel_{NewChannel(0), NewChannel(1)} {
         Derive(effect, mix);
         DesignVoice(effect);
+        ChooseFirSums();
         Clear();
     }
 

@@ -85,6 +85,12 @@ void FirSumsPortable(const double* h, const double* inputs, double* out, std::si
     for (; j < count; ++j) out[j] = FirSum(h, inputs + j);
 }
 
+void ChooseFirSums() {
+#ifdef TOVANA_FIR_AVX2
+    HasAvx2();
+#endif
+}
+
 void FirSums(const double* h, const double* inputs, double* out, std::size_t count) {
 #ifdef TOVANA_FIR_AVX2
     if (HasAvx2()) {

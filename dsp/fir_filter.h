@@ -29,6 +29,10 @@ inline double FirSum(const double* h, const double* window) {
 // the results are exactly those of FirSum.
 void FirSums(const double* h, const double* inputs, double* out, std::size_t count);
 
+// Settles once which path FirSums takes (it asks the processor), so that
+// no later call has to.
+void ChooseFirSums();
+
 // FirSums without processor-specific code: what it falls back to.
 void FirSumsPortable(const double* h, const double* inputs, double* out, std::size_t count);
 
