@@ -115,12 +115,13 @@ private:
 
     void ProcessSpan(std::int16_t* samples, std::uint32_t frames) override {
         RandomGenerator rng = random_;  // a local copy the compiler keeps in a register
-        if (channels_ == 1) {
+        if (!format_.stereo) {
             for (std::uint32_t i = 0; i < frames; ++i) Step(samples[i], mono_, false, rng);
         } else {
-            for (std::uint32_t i = 0; i < frames; ++i) {
-                Step(samples[2 * i], left_, true, rng);
-                Step(samples[2 * i + 1], right_, true, rng);
+            const std::uint32_t count = 2 * frames;
+            for (std::uint32_t i = 0; i + 1 < count; i += 2) {
+                Step(samples[i], left_, true, rng);
+                Step(samples[i + 1], right_, true, rng);
             }
         }
         random_ = rng;
