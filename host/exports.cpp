@@ -3,14 +3,15 @@
 #include <cstring>
 
 #include "host/effect_runs.h"
+#include "host/product_name.h"
 #include "settings/effect_settings.h"
 #include "ui/setup.h"
 
 namespace {
 
-constexpr char kPluginName[] = "Zentrix Tovana";
+constexpr char kPluginName[] = TOVANA_PRODUCT_NAME;
 constexpr char kCopyright[] = "Copyright (C) 2026 Kestrum. All rights reserved.";
-constexpr char kCommandText[] = "Add Zentrix Tovana";
+constexpr char kCommandText[] = "Add " TOVANA_PRODUCT_NAME;
 
 static_assert(sizeof(kPluginName) <= info_offsets::kCopyright - info_offsets::kName, "name");
 static_assert(sizeof(kCopyright) <= info_offsets::kCommandText - info_offsets::kCopyright,
