@@ -6,6 +6,9 @@ TOVANA_BUILD_PACKAGES=(
     libsndfile1-dev zlib1g-dev
     libfltk1.3-dev libx11-dev fonts-dejavu-core xvfb xauth xdotool
     sox libsox-fmt-mp3 imagemagick
+    # LV2: headers and lv2_validate (which runs sordi's sord_validate), and
+    # the hosts lv2apply (lilv-utils) and lv2file for the bundle's tests
+    lv2-dev sordi lilv-utils lv2file
 )
 # The fuzz stage (scripts/fuzz.sh): clang with libFuzzer, and llvm's
 # symbolizer for readable reports.
