@@ -64,16 +64,22 @@ struct Outcome {
     std::string output;  // standard output and error together
 };
 
-// Runs a program found on PATH with extra environment entries, its output
-// collected in `log`.
+// Runs a program found on PATH, its output collected in `log`. `changes`
+// are NAME=VALUE entries that replace the environment's, or a bare NAME that
+// removes it.
 Outcome RunProgram(const std::vector<std::string>& args, const std::string& log,
-            const std::vector<std::string>& extraEnv = {}) {
-    std::vector<std::string> env = extraEnv;
-    for (char** e = environ; *e != nullptr; ++e) env.push_back(*e);
-#ifdef TOVANA_LV2_HOST_PRELOAD
-    // The library is built with the sanitizers; the hosts are not.
-    env.insert(env.begin(), {"LD_PRELOAD=" TOVANA_LV2_HOST_PRELOAD, "ASAN_OPTIONS=detect_leaks=0"});
-#endif
+                   const std::vector<std::string>& changes = {}) {
+    std::vector<std::string> env;
+    for (const std::string& change : changes) {
+        if (change.find('=') != std::string::npos) env.push_back(change);
+    }
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        bool replaced = false;
+        for (const std::string& change : changes) replaced = replaced || change.substr(0, change.find('=')) == name;
+        if (!replaced) env.push_back(entry);
+    }
     std::vector<char*> argv, envp;
     std::vector<std::string> argCopy = args;
     for (std::string& a : argCopy) argv.push_back(a.data());
@@ -96,9 +102,19 @@ Outcome RunProgram(const std::vector<std::string>& args, const std::string& log,
     return outcome;
 }
 
-std::vector<std::string> HostEnv() {
+// The environment of an LV2 host: `changes`, and where the library is built
+// with the sanitizers (the hosts are not), their runtimes loaded first and
+// the hosts' own leaks left alone.
+std::vector<std::string> HostEnv(std::vector<std::string> changes) {
+#ifdef TOVANA_LV2_HOST_PRELOAD
+    changes.insert(changes.end(), {"LD_PRELOAD=" TOVANA_LV2_HOST_PRELOAD, "ASAN_OPTIONS=detect_leaks=0"});
+#endif
+    return changes;
+}
+
+std::string BundleParent() {
     const std::string bundle = TOVANA_LV2_BUNDLE_DIR;
-    return {"LV2_PATH=" + bundle.substr(0, bundle.rfind('/'))};
+    return bundle.substr(0, bundle.rfind('/'));
 }
 
 TEST(Lv2Bundle, ValidatesWithoutErrors) {
@@ -257,14 +273,20 @@ TEST_P(PresetInHosts, GivesTovanasSamples) {
         apply.insert(apply.end(), {"-c", port.symbol, value});
     }
     apply.insert(apply.end(), {"-c", "seed", seed, uri});
-    const Outcome lv2apply = RunProgram(apply, temp / "lv2apply.log", HostEnv());
+    const Outcome lv2apply = RunProgram(apply, temp / "lv2apply.log", HostEnv({"LV2_PATH=" + BundleParent()}));
     ASSERT_EQ(lv2apply.status, 0) << lv2apply.output;
     EXPECT_EQ(Difference(expected, ReadFloats(temp / "lv2apply.wav", true)), "") << "lv2apply";
 
-    // lv2file: the preset resource picked by its label, 997-frame blocks.
+    // lv2file: the bundle copied into a home's ~/.lv2 as a user installs it,
+    // the preset resource picked by its label, 997-frame blocks.
+    const std::string home = temp / "home";
+    ASSERT_EQ(std::system(("mkdir -p '" + home + "/.lv2' && cp -r '" TOVANA_LV2_BUNDLE_DIR "' '" + home +
+                           "/.lv2/'").c_str()),
+              0);
     const Outcome lv2file = RunProgram({"lv2file", "-i", temp / "voice-float.wav", "-o", temp / "lv2file.wav",
-                                 "-P", preset.name, "-p", "seed:" + seed, "-b", "997", "--ignore-clipping", uri},
-                                temp / "lv2file.log", HostEnv());
+                                        "-P", preset.name, "-p", "seed:" + seed, "-b", "997", "--ignore-clipping",
+                                        uri},
+                                       temp / "lv2file.log", HostEnv({"HOME=" + home, "LV2_PATH"}));
     ASSERT_EQ(lv2file.status, 0) << lv2file.output;
     EXPECT_EQ(Difference(expected, ReadFloats(temp / "lv2file.wav", true)), "") << "lv2file";
 }
