@@ -69,6 +69,19 @@ struct Instance {
     const float* in[2] = {};
     float* out[2] = {};
     std::int16_t frames[kChunkFrames * 2];
+    double seedRequest = lv2plugin::kClockSeed;  // as taken for the current run
+    std::uint32_t clockSeed = 0;                 // the clock's seconds at activation
+    bool firstRun = false;
+
+    // The seed control as a request: -1 for the clock, else a whole number.
+    double SeedRequest() const {
+        const float value = seed != nullptr ? *seed : static_cast<float>(lv2plugin::kClockSeed);
+        if (!(value >= 0.0f)) return lv2plugin::kClockSeed;  // negative or NaN
+        return std::min(std::round(static_cast<double>(value)), lv2plugin::kMaxSeed);
+    }
+    std::uint32_t SeedFor(double request) const {
+        return request < 0 ? clockSeed : static_cast<std::uint32_t>(request);
+    }
 
     dsp::MixLevels Mix() {
         return {At(block, offsetof(AlienatorSettings, wetMix)),
@@ -139,18 +152,17 @@ void ConnectPort(LV2_Handle handle, std::uint32_t port, void* data) {
 }
 
 // A new run: the seed control's number, or the clock's seconds as the
-// editor seeds each run.
+// editor seeds each run. Some hosts connect the controls only after
+// activating; for them the seed is taken again at the first run(), and a
+// different one restarts the run there (once, clearing the held signal,
+// which allocates nothing).
 void Activate(LV2_Handle handle) {
     auto* self = static_cast<Instance*>(handle);
-    const float seed = self->seed != nullptr ? *self->seed : static_cast<float>(lv2plugin::kClockSeed);
-    std::uint32_t value;
-    if (seed >= 0.0f) {
-        value = static_cast<std::uint32_t>(std::min(std::round(static_cast<double>(seed)), lv2plugin::kMaxSeed));
-    } else {
-        value = static_cast<std::uint32_t>(std::time(nullptr));
-    }
+    self->clockSeed = static_cast<std::uint32_t>(std::time(nullptr));
     if (self->TakeControls()) self->processor->Update(&self->block, self->Mix());
-    self->processor->Restart(value);
+    self->seedRequest = self->SeedRequest();
+    self->processor->Restart(self->SeedFor(self->seedRequest));
+    self->firstRun = true;
 }
 
 void Run(LV2_Handle handle, std::uint32_t frameCount) {
@@ -160,6 +172,14 @@ void Run(LV2_Handle handle, std::uint32_t frameCount) {
         if (self->in[c] == nullptr || self->out[c] == nullptr) return;
     }
     if (self->TakeControls()) self->processor->Update(&self->block, self->Mix());
+    if (self->firstRun) {
+        self->firstRun = false;
+        const double request = self->SeedRequest();
+        if (request != self->seedRequest) {
+            self->seedRequest = request;
+            self->processor->Restart(self->SeedFor(request));
+        }
+    }
 
     std::int16_t* frames = self->frames;
     for (std::size_t done = 0; done < frameCount;) {
