@@ -18,6 +18,7 @@
 #include <new>
 
 #include "dsp/processor.h"
+#include "lv2/fp_environment.h"
 #include "lv2/port_map.h"
 #include "lv2/sample_convert.h"
 
@@ -109,6 +110,7 @@ const PluginForm* FormOf(const LV2_Descriptor* descriptor);
 
 LV2_Handle Instantiate(const LV2_Descriptor* descriptor, double rate, const char*,
                        const LV2_Feature* const*) {
+    const lv2plugin::DefaultFloatingPoint arithmetic;
     const PluginForm* form = FormOf(descriptor);
     if (form == nullptr || !(rate >= 1.0 && rate <= 1e7)) return nullptr;
     std::unique_ptr<Instance> self(new (std::nothrow) Instance);
@@ -157,6 +159,7 @@ void ConnectPort(LV2_Handle handle, std::uint32_t port, void* data) {
 // different one restarts the run there (once, clearing the held signal,
 // which allocates nothing).
 void Activate(LV2_Handle handle) {
+    const lv2plugin::DefaultFloatingPoint arithmetic;
     auto* self = static_cast<Instance*>(handle);
     self->clockSeed = static_cast<std::uint32_t>(std::time(nullptr));
     if (self->TakeControls()) self->processor->Update(&self->block, self->Mix());
@@ -166,6 +169,7 @@ void Activate(LV2_Handle handle) {
 }
 
 void Run(LV2_Handle handle, std::uint32_t frameCount) {
+    const lv2plugin::DefaultFloatingPoint arithmetic;
     auto* self = static_cast<Instance*>(handle);
     const int channels = self->form.channels;
     for (int c = 0; c < channels; ++c) {
