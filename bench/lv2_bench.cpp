@@ -10,6 +10,10 @@
 //             passes over the same audio: a step of the effect that costs
 //             more on some blocks shows in every pass, another process
 //             taking the core away in one of them does not
+//   change_x  the median block right after a control change / the median
+//             block: every 100th block the effect's first own setting
+//             steps by one, and the block that takes it re-derives what
+//             depends on it
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <lv2/core/lv2.h>
@@ -91,6 +95,10 @@ void BM_Lv2Run(benchmark::State& state, Case c, std::size_t block) {
         values[i] = static_cast<float>(lv2bundle::PresetPortValue(*ports[i].setting, preset->block));
     }
     values[controls] = 1;  // seed
+    std::uint32_t stepped = 0;  // the first setting that is not the mix
+    while (ports[stepped].setting->kind == SettingKind::Percent) ++stepped;
+    const float base = values[stepped];
+    const float other = base + 1 <= ports[stepped].setting->maximum ? base + 1 : base - 1;
 
     const LV2_Feature* const features[] = {nullptr};
     LV2_Handle handle = descriptor->instantiate(descriptor, kRate, TOVANA_LV2_BUNDLE_DIR "/", features);
@@ -103,15 +111,19 @@ void BM_Lv2Run(benchmark::State& state, Case c, std::size_t block) {
 
     const std::size_t blocks = kAudioFrames / block;
     std::vector<double> times;  // every block of every pass
+    std::vector<double> changed;  // the blocks that took a change
     times.reserve(blocks * static_cast<std::size_t>(state.max_iterations));
     for (auto _ : state) {
         for (std::size_t b = 0; b < blocks; ++b) {
             const std::size_t at = b * block;
+            const bool change = b % 100 == 50;
+            if (change) values[stepped] = values[stepped] == base ? other : base;
             descriptor->connect_port(handle, lv2plugin::AudioInPort(controls, 0), const_cast<float*>(voice[0].data() + at));
             descriptor->connect_port(handle, lv2plugin::AudioInPort(controls, 1), const_cast<float*>(voice[1].data() + at));
             const double start = ThreadSeconds();
             descriptor->run(handle, static_cast<std::uint32_t>(block));
             times.push_back(ThreadSeconds() - start);
+            if (change) changed.push_back(times.back());
         }
         benchmark::DoNotOptimize(outLeft.data());
     }
@@ -132,6 +144,8 @@ void BM_Lv2Run(benchmark::State& state, Case c, std::size_t block) {
     state.counters["worst_x"] = sorted.back() / median;
     state.counters["p999_x"] = sorted[sorted.size() * 999 / 1000] / median;
     state.counters["steady_x"] = steady.back() / steady[steady.size() / 2];
+    std::sort(changed.begin(), changed.end());
+    state.counters["change_x"] = changed[changed.size() / 2] / median;
 }
 
 const bool kRegistered = [] {
