@@ -31,6 +31,39 @@ bool ParseQuality(const std::string& text, double* value) {
 
 double CompressionLevel(double quality) { return 1.0 - quality / 10.0; }
 
+bool SplitInlineValue(std::string* arg, std::string* value) {
+    // "--set=NAME=VALUE": the setting's own '=' stays in the value.
+    const std::size_t equals = arg->find('=');
+    if (arg->rfind("--", 0) != 0 || equals == std::string::npos) return false;
+    *value = arg->substr(equals + 1);
+    arg->erase(equals);
+    return true;
+}
+
+bool IsEffectOption(const std::string& arg) {
+    return arg == "--effect" || arg == "--preset" || arg == "--set" || arg == "--wet" || arg == "--dry";
+}
+
+bool TakeEffectOption(const std::string& arg, const std::string& text, EffectOptions* effect, std::string* error) {
+    if (arg == "--effect") {
+        effect->effect = text;
+    } else if (arg == "--preset") {
+        effect->preset = text;
+    } else if (arg == "--set") {
+        const std::size_t equals = text.find('=');
+        if (equals == std::string::npos || equals == 0) {
+            *error = "--set takes 'NAME=VALUE' (got '" + text + "')";
+            return false;
+        }
+        effect->sets.emplace_back(text.substr(0, equals), text.substr(equals + 1));
+    } else if (arg == "--wet") {
+        effect->wet = text;
+    } else {
+        effect->dry = text;
+    }
+    return true;
+}
+
 const char kApplyHelp[] =
     "usage: tovana apply [OPTIONS] INPUT OUTPUT\n"
     "       tovana apply [OPTIONS] -o OUTDIR INPUT...\n"
@@ -96,16 +129,7 @@ bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* optio
             continue;
         }
         std::string value;
-        bool inlineValue = false;
-        if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos && arg.rfind("--set", 0) != 0) {
-            value = arg.substr(arg.find('=') + 1);
-            arg = arg.substr(0, arg.find('='));
-            inlineValue = true;
-        } else if (arg.rfind("--set=", 0) == 0) {
-            value = arg.substr(6);
-            arg = "--set";
-            inlineValue = true;
-        }
+        const bool inlineValue = SplitInlineValue(&arg, &value);
         auto take = [&](std::string* into) {
             if (inlineValue) {
                 *into = value;
@@ -125,25 +149,8 @@ bool ParseApplyOptions(const std::vector<std::string>& args, ApplyOptions* optio
             options->quiet = true;
         } else if (arg == "--no-progress") {
             options->noProgress = true;
-        } else if (arg == "--effect") {
-            if (!take(&options->effect.effect)) return false;
-        } else if (arg == "--preset") {
-            if (!take(&text)) return false;
-            options->effect.preset = text;
-        } else if (arg == "--set") {
-            if (!take(&text)) return false;
-            const std::size_t equals = text.find('=');
-            if (equals == std::string::npos || equals == 0) {
-                *error = "--set takes 'NAME=VALUE' (got '" + text + "')";
-                return false;
-            }
-            options->effect.sets.emplace_back(text.substr(0, equals), text.substr(equals + 1));
-        } else if (arg == "--wet") {
-            if (!take(&text)) return false;
-            options->effect.wet = text;
-        } else if (arg == "--dry") {
-            if (!take(&text)) return false;
-            options->effect.dry = text;
+        } else if (IsEffectOption(arg)) {
+            if (!take(&text) || !TakeEffectOption(arg, text, &options->effect, error)) return false;
         } else if (arg == "--seed") {
             std::int64_t seed = 0;
             if (!take(&text)) return false;

@@ -40,4 +40,12 @@ std::vector<std::string> BatchChildArgs(const ApplyOptions& options, const std::
 
 extern const char kApplyHelp[];
 
+// The pieces every command that sets up the effect parses alike.
+// "--name=VALUE" becomes "--name" and VALUE; false when `arg` has no inline value.
+bool SplitInlineValue(std::string* arg, std::string* value);
+// --effect, --preset, --set, --wet, --dry.
+bool IsEffectOption(const std::string& arg);
+// Records one of them with its value; false with a message for a malformed --set.
+bool TakeEffectOption(const std::string& arg, const std::string& text, EffectOptions* effect, std::string* error);
+
 }  // namespace tovana
