@@ -20,6 +20,7 @@ int SettingsCommand(const Context& context, const Args& args);
 int InfoCommand(const Context& context, const Args& args);
 int DemoCommand(const Context& context, const Args& args);
 int SetupCommand(const Context& context, const Args& args);
+int MicCommand(const Context& context, const Args& args);
 // The hidden --complete option, for the shell's completion script.
 int CompleteCommand(const Args& args, const std::vector<std::string>& commands);
 

@@ -28,6 +28,7 @@ const Command kCommands[] = {
     {"info", tovana::InfoCommand, "show what the plug-in reports to the editor"},
     {"demo", tovana::DemoCommand, "run the bundled voice sample through every built-in preset"},
     {"setup", tovana::SetupCommand, "open the plug-in's dialog in a window (needs a display)"},
+    {"mic", tovana::MicCommand, "an effect live on a microphone, as a virtual one (PipeWire)"},
 };
 
 void PrintUsage(std::FILE* stream) {
