@@ -9,6 +9,10 @@ TOVANA_BUILD_PACKAGES=(
     # LV2: headers and lv2_validate (which runs sordi's sord_validate), and
     # the hosts lv2apply (lilv-utils) and lv2file for the bundle's tests
     lv2-dev sordi lilv-utils lv2file
+    # Live voice: a PipeWire session of the tests' own (its session bus, the
+    # server and its modules, the session manager, the pw-* tools) and JACK
+    # with jalv
+    dbus-daemon pipewire pipewire-bin libspa-0.2-modules wireplumber jackd2 jalv
 )
 # The fuzz stage (scripts/fuzz.sh): clang with libFuzzer, and llvm's
 # symbolizer for readable reports.

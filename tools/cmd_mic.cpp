@@ -169,7 +169,7 @@ int ResolveSettings(const Context& context, const EffectOptions& options, LiveSe
         if (!plugin.Load(context.pluginPath)) {
             status = Complain(kExitFailed, plugin.error());
         } else if (const RunOutcome outcome = RunPlugin(plugin, setup); outcome.status != kExitOk) {
-            status = Complain(outcome.status, outcome.error);
+            status = Complain(outcome.status, outcome.status == kExitCancelled ? "cancelled" : outcome.error);
         } else {
             settings->effect = request.effect;
             settings->stored = ReadStoredState().settings;
@@ -220,10 +220,12 @@ int MicCommand(const Context& context, const Args& args) {
         std::fputs(kMicHelp, stdout);
         return kExitOk;
     }
+    InstallInterruptHandler();
     LiveSettings settings;
     if (const int status = ResolveSettings(context, options.effect, &settings); status != kExitOk) return status;
     const FilterChain chain = ChainFor(settings, options.target, options.seed);
 
+    std::error_code failure;
     const char* lv2Path = std::getenv("LV2_PATH");
     const std::vector<std::string> folders = Lv2SearchPath(lv2Path, std::getenv("HOME"));
     const std::string bundle = FindLv2Bundle(folders, lv2bundle::kBundleName);
@@ -237,6 +239,15 @@ int MicCommand(const Context& context, const Args& args) {
         return kExitOk;
     }
     if (bundle.empty()) return Complain(kExitFailed, missing);
+    if (lv2Path != nullptr && *lv2Path != '\0') {
+        // lilv, in the chain's process, takes absolute folders only (and
+        // PipeWire 0.3.65 crashes on the error a relative one gives).
+        std::string absolute;
+        for (const std::string& folder : folders) {
+            absolute += (absolute.empty() ? "" : ":") + fs::absolute(folder, failure).lexically_normal().string();
+        }
+        setenv("LV2_PATH", absolute.c_str(), 1);
+    }
     const std::string socket = live::PipeWireSocket();
     if (!live::PipeWireAnswers(socket)) {
         return Complain(kExitFailed,
@@ -247,13 +258,12 @@ int MicCommand(const Context& context, const Args& args) {
     }
 
     const std::string folder = os::MakeTemporaryDirectory();
+    if (folder.empty()) return Complain(kExitFailed, "cannot make a temporary folder for the chain's configuration");
     const std::string config = os::Join(folder, "tovana-mic.conf");
-    {
-        std::ofstream out(config);
-        out << FilterChainProcessConfig(chain);
-        if (folder.empty() || !out.flush()) return Complain(kExitFailed, "cannot write " + config);
+    if (!(std::ofstream(config) << FilterChainProcessConfig(chain))) {
+        os::RemoveEmptyDirectory(folder);
+        return Complain(kExitFailed, "cannot write " + config);
     }
-    InstallInterruptHandler();
     const std::string source = options.target.empty() ? "the default microphone" : options.target;
     const live::ChainOutcome outcome = live::RunPipeWire(config, [&] {
         std::fprintf(stderr, "tovana: \"%s\" is ready as a microphone, fed from %s (%s); Ctrl-C removes it\n",

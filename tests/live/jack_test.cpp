@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
-#include "dsp/fft.h"
 #include "tests/live/live_support.h"
 #include "tests/skip_or_fail.h"
 
@@ -21,24 +21,11 @@ constexpr int kRate = 48000;
 // The strongest frequency of samples [from, to) in seconds.
 double Peak(const std::vector<float>& samples, double from, double to) {
     constexpr int kSize = 32768;
-    const std::size_t start = static_cast<std::size_t>(from * kRate);
-    const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>((to - from) * kRate), kSize);
-    if (start + length > samples.size()) return -1;
-    std::vector<float> data(2 * kSize, 0.0f);
-    for (std::size_t i = 0; i < length; ++i) {
-        data[2 * i] = static_cast<float>(samples[start + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / length)));
-    }
-    dsp::FftPlan(kSize, -1).Run(data.data());
-    int best = 1;
-    double bestPower = 0;
-    for (int k = 1; k < kSize / 2; ++k) {
-        const double power = double(data[2 * k]) * data[2 * k] + double(data[2 * k + 1]) * data[2 * k + 1];
-        if (power > bestPower) {
-            bestPower = power;
-            best = k;
-        }
-    }
-    return double(best) * kRate / kSize;
+    const auto first = samples.begin() + static_cast<std::ptrdiff_t>(from * kRate);
+    if (to * kRate > samples.size()) return -1;
+    const std::vector<double> power =
+        PowerSpectrum(std::vector<float>(first, first + static_cast<std::ptrdiff_t>((to - from) * kRate)), kSize);
+    return double(std::max_element(power.begin() + 1, power.end()) - power.begin()) * kRate / kSize;
 }
 
 // Cycles in which jalv, and not the tone before it, was late: those the

@@ -279,29 +279,34 @@ bool WriteMono16(const std::string& path, const std::vector<float>& samples, int
 
 double BandCentre(int band) { return 1000.0 * std::pow(2.0, (band - 10) / 3.0); }
 
-std::vector<double> ThirdOctaveLevels(const std::vector<float>& samples, int rate) {
-    constexpr int kSize = 4096;
-    const dsp::FftPlan plan(kSize, -1);
-    std::vector<double> power(kSize / 2, 0.0);
-    std::vector<float> frame(2 * kSize);
-    // Hann windows overlapping by half.
-    for (std::size_t start = 0; start + kSize <= samples.size(); start += kSize / 2) {
-        for (int i = 0; i < kSize; ++i) {
-            const double window = 0.5 - 0.5 * std::cos(2 * M_PI * i / kSize);
-            frame[2 * i] = static_cast<float>(samples[start + i] * window);
-            frame[2 * i + 1] = 0.0f;
+std::vector<double> PowerSpectrum(const std::vector<float>& samples, int size) {
+    const dsp::FftPlan plan(size, -1);
+    std::vector<double> power(static_cast<std::size_t>(size / 2), 0.0);
+    std::vector<float> frame(2 * static_cast<std::size_t>(size));
+    // Hann windows overlapping by half; a short signal is padded with silence.
+    for (std::size_t start = 0; start == 0 || start + size <= samples.size(); start += size / 2) {
+        const std::size_t length = std::min<std::size_t>(size, samples.size() - start);
+        std::fill(frame.begin(), frame.end(), 0.0f);
+        for (std::size_t i = 0; i < length; ++i) {
+            frame[2 * i] = static_cast<float>(samples[start + i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / length)));
         }
         plan.Run(frame.data());
-        for (int k = 0; k < kSize / 2; ++k) {
+        for (std::size_t k = 0; k < power.size(); ++k) {
             power[k] += double(frame[2 * k]) * frame[2 * k] + double(frame[2 * k + 1]) * frame[2 * k + 1];
         }
     }
+    return power;
+}
+
+std::vector<double> ThirdOctaveLevels(const std::vector<float>& samples, int rate) {
+    constexpr int kSize = 8192;
+    const std::vector<double> power = PowerSpectrum(samples, kSize);
     std::vector<double> levels;
     for (int band = 0; band < 21; ++band) {
         const double low = BandCentre(band) * std::pow(2.0, -1.0 / 6);
         const double high = BandCentre(band) * std::pow(2.0, 1.0 / 6);
         double sum = 1e-30;
-        for (int k = 1; k < kSize / 2; ++k) {
+        for (std::size_t k = 1; k < power.size(); ++k) {
             const double frequency = double(k) * rate / kSize;
             if (frequency >= low && frequency < high) sum += power[k];
         }

@@ -108,8 +108,10 @@ private:
 std::vector<float> ReadChannel(const std::string& path, int channel, int* rate = nullptr);
 bool WriteMono16(const std::string& path, const std::vector<float>& samples, int rate);
 
+// Power of each frequency bin (size / 2 of them) over the whole signal.
+std::vector<double> PowerSpectrum(const std::vector<float>& samples, int size);
 // Energy in dB of each third-octave band from 100 Hz to 10 kHz (21 bands),
-// averaged over the whole signal.
+// over the whole signal.
 std::vector<double> ThirdOctaveLevels(const std::vector<float>& samples, int rate);
 double BandCentre(int band);
 
