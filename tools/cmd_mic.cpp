@@ -234,7 +234,7 @@ int MicCommand(const Context& context, const Args& args) {
                                 "); install it with cmake --install build, or copy build/lib/lv2/" +
                                 lv2bundle::kBundleName + " into ~/.lv2";
     if (options.printConfig) {
-        if (bundle.empty()) std::fprintf(stderr, "tovana: note: %s\n", missing.c_str());
+        if (bundle.empty()) std::fprintf(stderr, "tovana: note: %s\n", Printable(missing).c_str());
         std::fputs(FilterChainDropIn(chain).c_str(), stdout);
         return kExitOk;
     }
@@ -267,12 +267,12 @@ int MicCommand(const Context& context, const Args& args) {
     const std::string source = options.target.empty() ? "the default microphone" : options.target;
     const live::ChainOutcome outcome = live::RunPipeWire(config, [&] {
         std::fprintf(stderr, "tovana: \"%s\" is ready as a microphone, fed from %s (%s); Ctrl-C removes it\n",
-                     chain.description.c_str(), source.c_str(), bundle.c_str());
+                     Printable(chain.description).c_str(), Printable(source).c_str(), Printable(bundle).c_str());
     });
     os::RemoveFile(config);
     os::RemoveEmptyDirectory(folder);
     if (!outcome.stopped) return Complain(kExitFailed, outcome.error);
-    std::fprintf(stderr, "tovana: stopped; \"%s\" is gone\n", chain.description.c_str());
+    std::fprintf(stderr, "tovana: stopped; \"%s\" is gone\n", Printable(chain.description).c_str());
     return kExitOk;
 }
 

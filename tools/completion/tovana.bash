@@ -58,7 +58,7 @@ _tovana() {
         return
     fi
     case $command in
-        apply)
+        apply | mic)
             local effect=
             for ((i = at + 1; i < COMP_CWORD; i++)); do
                 [[ ${COMP_WORDS[i]} == --effect ]] && effect=${COMP_WORDS[i + 1]}
@@ -70,7 +70,7 @@ _tovana() {
                 -t | --type) _tovana_offer "$cur" < <("${tool[@]}" --complete types 2>/dev/null); return ;;
                 -o | --outdir) compopt -o filenames 2>/dev/null; COMPREPLY=($(compgen -d -- "$cur")); return ;;
                 --spectrogram) _tovana_files "$cur"; return ;;
-                --set | --wet | --dry | --seed | --selection | --quality | -j | --jobs) return ;;
+                --set | --wet | --dry | --seed | --selection | --quality | -j | --jobs | --target) return ;;
             esac
             ;;
         presets)
