@@ -3,6 +3,7 @@
 #include <cmath>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -30,8 +31,10 @@ struct FrameTables {
 };
 
 // Frames 1 .. 4096. A slot is written once, under the lock, and read
-// without it afterwards; the tables live as long as the library.
+// without it afterwards; the tables live as long as the library, whose
+// unloading frees them (a host may load and unload it many times).
 std::atomic<const FrameTables*> theTables[13];
+std::unique_ptr<const FrameTables> theOwnedTables[13];
 std::mutex theTablesLock;
 
 const FrameTables& TablesFor(std::int32_t frame) {
@@ -41,7 +44,8 @@ const FrameTables& TablesFor(std::int32_t frame) {
     std::lock_guard<std::mutex> hold(theTablesLock);
     const FrameTables* tables = theTables[log2].load(std::memory_order_relaxed);
     if (tables == nullptr) {
-        tables = new FrameTables(frame);
+        theOwnedTables[log2] = std::make_unique<const FrameTables>(frame);
+        tables = theOwnedTables[log2].get();
         theTables[log2].store(tables, std::memory_order_release);
     }
     return *tables;
