@@ -1,7 +1,12 @@
 // The registry export reader on any bytes: it refuses with a reason, or
 // what it read formats into a file that reads back as the same tree and
-// formats the same again.
+// formats the same again. The salvaging reader keeps what is sound of the
+// same bytes: all of it when the strict reader takes them, else a tree that
+// round-trips too, which the plug-in's repair rules mend once and for all,
+// and a message without control characters says what was lost.
 #include "platform/portable/reg_file.h"
+#include "platform/portable/reg_repair.h"
+#include "settings/store_repair.h"
 #include "tests/fuzz/fuzz_checks.h"
 
 namespace tovana::fuzz {
@@ -58,23 +63,61 @@ std::string Difference(const Key& a, const Key& b, const std::string& path, bool
     return "";
 }
 
+// Formatting `tree` and reading the text back must give the same tree,
+// which formats the same again.
+std::string RoundTrip(const Key& tree) {
+    const std::string text = platform::reg::FormatRegFile(tree);
+    Key again;
+    std::string reason;
+    if (!platform::reg::ParseRegFile(text, &again, &reason)) return "formatted, it does not read back: " + reason;
+    const std::string changed = Difference(tree, again, "", true);
+    if (!changed.empty()) return "formatting and reading back changed the tree at " + changed;
+    if (platform::reg::FormatRegFile(again) != text) return "the tree read back formats differently";
+    return "";
+}
+
+bool HasControlCharacters(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) return true;
+    }
+    return false;
+}
+
+std::string CheckSalvage(const std::string& bytes, const Key* strict) {
+    static const bool rulesInstalled = (platform::reg::SetRepairRules(store::RepairRules()), true);
+    (void)rulesInstalled;
+    Key kept;
+    platform::reg::SalvageReport report;
+    const bool whole = platform::reg::SalvageRegFile(bytes, &kept, &report);
+    if (whole != report.reason.empty()) return "salvaging says whole and gives a reason, or neither";
+    if (whole && strict == nullptr) return "salvaging reads whole what the strict reader refuses";
+    if (whole && !Difference(*strict, kept, "", true).empty()) return "salvaging reads a whole file differently";
+    std::string problem = whole ? "" : RoundTrip(kept);  // a whole tree is the strict one, checked already
+    if (!problem.empty()) return "salvaged: " + problem;
+
+    const platform::reg::Mending mending = platform::reg::Mend(&kept, report);
+    if (!whole && HasControlCharacters(platform::reg::DescribeDamage("registry.reg", report, mending))) {
+        return "the damage is described with control characters";
+    }
+    if (!mending.dropped.empty() || !mending.completed.empty()) problem = RoundTrip(kept);
+    if (!problem.empty()) return "mended: " + problem;
+    const platform::reg::Mending again = platform::reg::Mend(&kept, platform::reg::SalvageReport());
+    if (!again.dropped.empty() || !again.completed.empty()) return "a mended tree needs mending again";
+    return "";
+}
+
 }  // namespace
 
 std::string CheckRegFile(const std::string& bytes) {
-    Key first;
+    Key strict;
     std::string reason;
-    if (!platform::reg::ParseRegFile(bytes, &first, &reason)) {
-        return reason.empty() ? "refused without a reason" : "";
+    const bool read = platform::reg::ParseRegFile(bytes, &strict, &reason);
+    if (!read && reason.empty()) return "refused without a reason";
+    if (read) {
+        const std::string problem = RoundTrip(strict);
+        if (!problem.empty()) return problem;
     }
-    const std::string text = platform::reg::FormatRegFile(first);
-    Key second;
-    if (!platform::reg::ParseRegFile(text, &second, &reason)) {
-        return "what was read, formatted, does not read back: " + reason;
-    }
-    const std::string changed = Difference(first, second, "", true);
-    if (!changed.empty()) return "formatting and reading back changed the tree at " + changed;
-    if (platform::reg::FormatRegFile(second) != text) return "the tree read back formats differently";
-    return "";
+    return CheckSalvage(bytes, read ? &strict : nullptr);
 }
 
 }  // namespace tovana::fuzz
