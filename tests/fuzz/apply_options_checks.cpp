@@ -22,7 +22,7 @@ namespace {
 
 void Describe(const std::string& line, DialogState* state, std::vector<UserPreset> user[kEffectCount]) {
     if (line.rfind("@last=", 0) == 0) {
-        state->lastActiveEffect = std::atoi(line.c_str() + 6);
+        state->lastActiveEffect = static_cast<int>(std::strtol(line.c_str() + 6, nullptr, 10));
     } else if (line.rfind("@preset=", 0) == 0) {
         for (int e = 0; e < kEffectCount; ++e) {
             const EffectTable& table = TableOf(e);
