@@ -81,7 +81,9 @@ bool WavReader::Open(const std::string& path, std::string* error) {
             if (size < 16 || std::fread(format, 1, want, file_) != want) return refuse("its format chunk is damaged");
             tag = Le16(format);
             channels_ = Le16(format + 2);
-            sampleRate_ = static_cast<int>(Le32(format + 4));
+            const std::uint32_t rate = Le32(format + 4);
+            if (rate == 0 || rate > 0x7fffffffu) return refuse("its sample rate is not a rate");
+            sampleRate_ = static_cast<int>(rate);
             blockAlign = Le16(format + 12);
             bits = Le16(format + 14);
             if (tag == kFormatExtensible) {
