@@ -17,3 +17,6 @@ TOVANA_BUILD_PACKAGES=(
 # The fuzz stage (scripts/fuzz.sh): clang with libFuzzer, and llvm's
 # symbolizer for readable reports.
 TOVANA_FUZZ_PACKAGES=(clang libclang-rt-14-dev llvm)
+# The general-purpose peers of bench/compare-peers.sh: SoX and Steve
+# Harris's LADSPA plug-ins (ringmod, vocoder) that SoX's ladspa effect loads.
+TOVANA_PEER_PACKAGES=(sox swh-plugins)
