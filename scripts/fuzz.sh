@@ -48,7 +48,5 @@ for harness in "${harnesses[@]}"; do
 done
 if [[ ${#failed[@]} -gt 0 ]]; then
     echo "fuzzing found faults in: ${failed[*]} (make each a regression input under tests/fuzz/regressions/)" >&2
-    # Open findings are reported loudly but do not fail the run yet, until
-    # each has its regression test and fix; TOVANA_FUZZ_STRICT=1 fails it.
-    if [[ ${TOVANA_FUZZ_STRICT:-0} == 1 ]]; then exit 1; fi
+    exit 1
 fi

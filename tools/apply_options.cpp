@@ -265,7 +265,9 @@ std::vector<std::string> BatchChildArgs(const ApplyOptions& options, const std::
         args.push_back("--quality");
         args.push_back(quality);
     }
-    // The output's name carries the format (a --type is part of it).
+    // The output's name carries the format (a --type is part of it). The
+    // "--" keeps a file or folder named like an option a file name.
+    args.push_back("--");
     args.push_back(input);
     args.push_back(output);
     return args;
