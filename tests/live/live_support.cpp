@@ -230,8 +230,10 @@ std::string JackServer::Missing() {
 
 bool JackServer::Start(std::string* why) {
     // Real-time scheduling where the system grants it keeps a busy machine
-    // from making every client late; jackd runs without it otherwise.
-    jackd_.Start({"jackd", "--realtime", "-n", env_["JACK_DEFAULT_SERVER"], "-d", "dummy", "-r",
+    // from making every client late; jackd runs without it otherwise. The
+    // long client timeout keeps a client that a loaded machine starves for a
+    // moment in the graph instead of dropping it.
+    jackd_.Start({"jackd", "--realtime", "-t", "10000", "-n", env_["JACK_DEFAULT_SERVER"], "-d", "dummy", "-r",
                   std::to_string(rate_), "-p", std::to_string(period_)},
                  env_, folder_ + "/jackd.log");
     int status = -1;
