@@ -1,7 +1,8 @@
 // tovana mic in a PipeWire session of its own: the bundled voice played into
 // a virtual source comes out of the virtual microphone as tovana apply makes
-// it, and Ctrl-C takes the microphone away; the permanent form from
-// --print-config; the refusals.
+// it (the Communicator's band-pass, the Deepenator's lower voice), and Ctrl-C
+// takes the microphone away; the permanent form from --print-config; the
+// refusals.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "dsp/deepenator.h"
 #include "lv2/bundle_model.h"
 #include "settings/builtin_presets.h"
 #include "tests/live/live_support.h"
@@ -23,8 +25,16 @@ using namespace live_test;
 using namespace std::chrono_literals;
 
 const char kDescription[] = "Zentrix Tovana Communicator (Stormtrooper)";
-const char kMicNode[] = "zentrix_tovana_communicator";
 constexpr std::size_t kQuantum = 1024;  // the test's graph runs cycles of this many frames
+
+// A microphone the test runs: the effect, its preset and the node it makes.
+struct Voice {
+    const char* effect;
+    const char* preset;
+    const char* node;
+    const char* description;
+};
+void PrintTo(const Voice& voice, std::ostream* out) { *out << voice.effect << " with " << voice.preset; }
 
 class TovanaMic : public ::testing::Test {
 protected:
@@ -59,13 +69,14 @@ protected:
     // tovana apply --seed 5 of the source as the plug-in took it in, had it
     // started `cycles` graph cycles before the recording (after it, when
     // negative). Its first sample is the recording's frame `*offset`.
-    std::vector<float> Offline(const std::vector<float>& dry, int rate, int cycles, std::size_t* offset) const {
+    std::vector<float> Offline(const Voice& voice, const std::vector<float>& dry, int rate, int cycles,
+                               std::size_t* offset) const {
         const std::size_t shift = std::size_t(std::abs(cycles)) * kQuantum;
         std::vector<float> input(cycles > 0 ? shift : 0, 0.0f);
         input.insert(input.end(), dry.begin() + (cycles < 0 ? shift : 0), dry.end());
         if (!WriteMono16(Path("dry.wav"), input, rate)) return {};
         int status = -1;
-        Capture(Tovana({"apply", "-q", "--seed", "5", "--effect", "communicator", "--preset", "Stormtrooper",
+        Capture(Tovana({"apply", "-q", "--seed", "5", "--effect", voice.effect, "--preset", voice.preset,
                         Path("dry.wav"), Path("applied.wav")}),
                 TovanaEnv({}), &status);
         std::vector<float> output = ReadChannel(Path("applied.wav"), 0);
@@ -77,6 +88,8 @@ protected:
 
     std::string dir_;
 };
+
+class TovanaMicVoice : public TovanaMic, public ::testing::WithParamInterface<Voice> {};
 
 // A source for the test to play into, as a microphone would fill it.
 bool MakeVoiceSource(const Environment& env) {
@@ -99,7 +112,40 @@ bool Link(const Environment& env, const std::string& from, const std::string& to
     return status == 0;
 }
 
-TEST_F(TovanaMic, VirtualMicrophoneCarriesTheEffectAndCtrlCRemovesIt) {
+// How far `heard` is pitched from `spoken`, in half steps: the shift along
+// a log-frequency axis (quarter steps, 150 Hz to 4 kHz) at which their
+// long-term spectra agree best. A pitch shift moves every harmonic and the
+// formants by the same factor, so the whole voice moves along that axis.
+double HalfStepsApart(const std::vector<float>& spoken, const std::vector<float>& heard, int rate) {
+    constexpr int kSize = 32768;
+    constexpr int kSteps = 4;  // per half step
+    auto levels = [&](const std::vector<float>& samples) {
+        const std::vector<double> power = PowerSpectrum(samples, kSize);
+        std::vector<double> out;
+        for (double f = 150; f < 4000; f *= std::pow(2.0, 1.0 / (12 * kSteps))) {
+            const std::size_t bin = std::size_t(f * kSize / rate + 0.5);
+            out.push_back(std::log10(power[bin - 1] + power[bin] + power[bin + 1] + 1e-30));
+        }
+        return out;
+    };
+    const std::vector<double> a = levels(spoken), b = levels(heard);
+    double best = -2, bestShift = 0;
+    for (int shift = -12 * kSteps; shift <= 12 * kSteps; ++shift) {
+        // Pearson correlation of a[i] and b[i + shift] where both exist.
+        double n = 0, sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+        for (int i = 0; i < int(a.size()); ++i) {
+            const int j = i + shift;
+            if (j < 0 || j >= int(b.size())) continue;
+            n += 1, sa += a[i], sb += b[j], saa += a[i] * a[i], sbb += b[j] * b[j], sab += a[i] * b[j];
+        }
+        const double r = (n * sab - sa * sb) / std::sqrt((n * saa - sa * sa) * (n * sbb - sb * sb));
+        if (r > best) best = r, bestShift = double(shift) / kSteps;
+    }
+    return bestShift;
+}
+
+TEST_P(TovanaMicVoice, VirtualMicrophoneCarriesTheEffectAndCtrlCRemovesIt) {
+    const Voice& voice = GetParam();
     if (const std::string missing = PipeWireSession::Missing(); !missing.empty()) TOVANA_SKIP_OR_FAIL(missing);
     PipeWireSession session(Path("session"));
     std::string why;
@@ -111,12 +157,12 @@ TEST_F(TovanaMic, VirtualMicrophoneCarriesTheEffectAndCtrlCRemovesIt) {
     Environment env = TovanaEnv(session.env());
     env["LV2_PATH"] = std::filesystem::relative(TOVANA_LV2_PATH).string();
     Child mic;
-    ASSERT_TRUE(mic.Start(Tovana({"mic", "--effect", "communicator", "--preset", "Stormtrooper", "--seed", "5",
+    ASSERT_TRUE(mic.Start(Tovana({"mic", "--effect", voice.effect, "--preset", voice.preset, "--seed", "5",
                                   "--target", "tovana_test_voice"}),
                           env, Path("mic.log")));
     ASSERT_TRUE(WaitFor([&] { return ReadText(Path("mic.log")).find("is ready") != std::string::npos; }, 20s))
         << ReadText(Path("mic.log"));
-    ASSERT_TRUE(WaitFor([&] { return session.Nodes().find(kDescription) != std::string::npos; }, 10s));
+    ASSERT_TRUE(WaitFor([&] { return session.Nodes().find(voice.description) != std::string::npos; }, 10s));
 
     // One recording of the source (left) and the virtual microphone (right),
     // so both hold the same stretch of time at the graph's rate.
@@ -125,7 +171,7 @@ TEST_F(TovanaMic, VirtualMicrophoneCarriesTheEffectAndCtrlCRemovesIt) {
                               "--rate", "48000", "--channels", "2", "--format", "f32", Path("recorded.wav")},
                              session.env(), Path("record.log")));
     ASSERT_TRUE(Link(session.env(), "tovana_test_voice:capture_MONO", "tovana_test_record:input_FL"));
-    ASSERT_TRUE(Link(session.env(), std::string(kMicNode) + ":capture_MONO", "tovana_test_record:input_FR"));
+    ASSERT_TRUE(Link(session.env(), std::string(voice.node) + ":capture_MONO", "tovana_test_record:input_FR"));
     Child play;
     ASSERT_TRUE(play.Start({"pw-play", "-P", "{ node.autoconnect = false node.name = tovana_test_play }",
                             std::string(TOVANA_DATA_DIR) + "/voice_mono.wav"},
@@ -137,7 +183,7 @@ TEST_F(TovanaMic, VirtualMicrophoneCarriesTheEffectAndCtrlCRemovesIt) {
 
     ASSERT_TRUE(mic.Running()) << ReadText(Path("mic.log"));
     EXPECT_EQ(mic.Stop(SIGINT), 0) << ReadText(Path("mic.log"));
-    EXPECT_TRUE(WaitFor([&] { return session.Nodes().find(kMicNode) == std::string::npos; }, 5s))
+    EXPECT_TRUE(WaitFor([&] { return session.Nodes().find(voice.node) == std::string::npos; }, 5s))
         << "the virtual microphone outlived tovana mic";
 
     int rate = 0;
@@ -160,7 +206,7 @@ TEST_F(TovanaMic, VirtualMicrophoneCarriesTheEffectAndCtrlCRemovesIt) {
     double agreeing = 0;
     for (int cycles : {0, 1, -1, 2, -2, 3, -3, 4}) {
         std::size_t offset = 0;
-        std::vector<float> output = Offline(dry, rate, cycles, &offset);
+        std::vector<float> output = Offline(voice, dry, rate, cycles, &offset);
         std::size_t same = 0;
         for (std::size_t i = 0; i < output.size() && offset + i < wet.size(); ++i) same += output[i] == wet[offset + i];
         const double share = output.empty() ? 0 : double(same) / output.size();
@@ -176,6 +222,14 @@ TEST_F(TovanaMic, VirtualMicrophoneCarriesTheEffectAndCtrlCRemovesIt) {
     offline.resize(std::min(offline.size(), wet.size() - at));
     const std::vector<float> heard(wet.begin() + at, wet.begin() + at + offline.size());
     const std::vector<float> spoken(dry.begin() + at, dry.begin() + at + heard.size());
+    if (std::string(voice.effect) == "deepenator") {
+        const BuiltInPreset* preset = FindBuiltInPreset(EffectKind::Deepenator, voice.preset);
+        ASSERT_NE(preset, nullptr);
+        const double factor = dsp::DeepenatorPitchFactor(static_cast<const DeepenatorSettings*>(preset->block)->pitchScaleLeft);
+        EXPECT_NEAR(HalfStepsApart(spoken, heard, rate), 12 * std::log2(factor), 0.5)
+            << "half steps the voice moved, against the pitch factor's";
+        return;
+    }
     const std::vector<double> live = ThirdOctaveLevels(heard, rate);
     const std::vector<double> expected = ThirdOctaveLevels(offline, rate);
     const std::vector<double> input = ThirdOctaveLevels(spoken, rate);
@@ -188,6 +242,13 @@ TEST_F(TovanaMic, VirtualMicrophoneCarriesTheEffectAndCtrlCRemovesIt) {
     }
     EXPECT_GT(apart, 10.0) << "the microphone sounds like the dry voice";
 }
+
+INSTANTIATE_TEST_SUITE_P(Effects, TovanaMicVoice,
+                         ::testing::Values(Voice{"communicator", "Stormtrooper", "zentrix_tovana_communicator",
+                                                 kDescription},
+                                           Voice{"deepenator", "Dark Lord", "zentrix_tovana_deepenator",
+                                                 "Zentrix Tovana Deepenator (Dark Lord)"}),
+                         [](const auto& info) { return std::string(info.param.effect); });
 
 // What --print-config writes, kept in pipewire.conf.d, gives the same
 // microphone whenever PipeWire starts.
