@@ -9,6 +9,7 @@
 
 #include "platform/backup_location.h"
 #include "platform/registry.h"
+#include "regfile/reg_text.h"
 #include "settings/registry_store.h"
 #include "settings/setting_tables.h"
 
@@ -39,39 +40,24 @@ std::vector<std::string> KnownValueNames() {
     return names;
 }
 
-std::string QuotedName(const std::string& name) {
-    std::string quoted = "\"";
-    for (char c : name) {
-        if (c == '\\' || c == '"') quoted += '\\';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 void ExportKey(platform::RegKey key, const std::string& path,
                const std::vector<std::string>& valueNames, std::string* text) {
-    *text += "[HKEY_CURRENT_USER\\" + path + "]\n";
+    std::vector<regfile::Value> values;
     for (const std::string& name : valueNames) {
         std::uint32_t size = 0;
         if (platform::RegQueryValueSize(key, name, &size) != platform::kErrorSuccess) continue;
-        std::vector<unsigned char> data(size);
-        std::uint32_t type = 0;
+        regfile::Value value;
+        value.name = name;
+        value.data.resize(size);
         std::uint32_t read = size;
-        if (platform::RegQueryValue(key, name, &type, data.data(), &read) !=
+        if (platform::RegQueryValue(key, name, &value.type, value.data.data(), &read) !=
             platform::kErrorSuccess) {
             continue;
         }
-        char head[32];
-        std::snprintf(head, sizeof head, "=hex(%x):", static_cast<unsigned>(type));
-        *text += QuotedName(name) + head;
-        for (std::uint32_t i = 0; i < read && i < data.size(); ++i) {
-            char byte[4];
-            std::snprintf(byte, sizeof byte, i == 0 ? "%02x" : ",%02x", data[i]);
-            *text += byte;
-        }
-        *text += "\n";
+        if (read < value.data.size()) value.data.resize(read);
+        values.push_back(std::move(value));
     }
-    *text += "\n";
+    regfile::AppendRawSection("HKEY_CURRENT_USER\\" + path, values, text);
 
     std::uint32_t longest = 0;
     if (platform::RegQueryMaxSubKeyLength(key, &longest) != platform::kErrorSuccess) return;
@@ -97,7 +83,7 @@ bool ExportStoreTree(const std::string& rootPath, std::string* text) {
         platform::kErrorSuccess) {
         return false;
     }
-    *text = "Windows Registry Editor Version 5.00\n\n";
+    *text = regfile::FileHeader();
     ExportKey(root, rootPath, KnownValueNames(), text);
     platform::RegCloseKey(root);
     return true;

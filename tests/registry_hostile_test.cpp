@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/portable/reg_file.h"
-#include "platform/portable/reg_tree.h"
+#include "regfile/reg_text.h"
+#include "regfile/reg_tree.h"
 #include "platform/registry.h"
 #include "tests/store_fixture.h"
 
@@ -144,12 +144,12 @@ TEST_F(HostileStoreTest, UpperCaseHexAndKeywordsRead) {
 
 TEST_F(HostileStoreTest, LimitsAreKeptByTheCallsAndTheFile) {
     std::string deep = "Software";
-    for (std::size_t level = 1; level < reg::kMaxKeyDepth; ++level) deep += "\\k";
+    for (std::size_t level = 1; level < regfile::kMaxKeyDepth; ++level) deep += "\\k";
     EXPECT_EQ(CreateKey(deep), kErrorSuccess);
     EXPECT_EQ(CreateKey(deep + "\\k"), kErrorInvalidParameter);
     RegKey key = nullptr;
     ASSERT_EQ(RegCreateKey(CurrentUserKey(), "Software\\Values", &key), kErrorSuccess);
-    const std::vector<unsigned char> big(reg::kMaxValueBytes + 1);
+    const std::vector<unsigned char> big(regfile::kMaxValueBytes + 1);
     EXPECT_EQ(RegSetValue(key, std::string(16383, 'v'), kRegNone, big.data(), 8), kErrorSuccess);
     EXPECT_EQ(RegSetValue(key, std::string(16384, 'v'), kRegNone, big.data(), 8),
               kErrorInvalidParameter);
@@ -162,7 +162,7 @@ TEST_F(HostileStoreTest, LimitsAreKeptByTheCallsAndTheFile) {
 
     const std::string section = "[HKEY_CURRENT_USER\\Software\\Kestrum]\n";
     std::string hexData = "\"Big\"=hex:00";
-    for (std::size_t i = 0; i < reg::kMaxValueBytes; ++i) hexData += ",00";
+    for (std::size_t i = 0; i < regfile::kMaxValueBytes; ++i) hexData += ",00";
     const struct {
         std::string text;
         std::string reason;
@@ -174,14 +174,14 @@ TEST_F(HostileStoreTest, LimitsAreKeptByTheCallsAndTheFile) {
         {section + hexData + "\n", "line 4: value data larger than 1 MiB"},
     };
     for (const auto& c : cases) {
-        reg::Key top;
+        regfile::Key top;
         std::string reason;
-        EXPECT_FALSE(reg::ParseRegFile(kHeader + c.text + "\n", &top, &reason));
+        EXPECT_FALSE(regfile::ParseRegFile(kHeader + c.text + "\n", &top, &reason));
         EXPECT_EQ(reason, c.reason);
     }
-    reg::Key top;
+    regfile::Key top;
     std::string reason;
-    EXPECT_FALSE(reg::ParseRegFile(std::string(reg::kMaxFileBytes + 1, '\n'), &top, &reason));
+    EXPECT_FALSE(regfile::ParseRegFile(std::string(regfile::kMaxFileBytes + 1, '\n'), &top, &reason));
     EXPECT_EQ(reason, "it is larger than 64 MiB");
 }
 
@@ -189,9 +189,9 @@ TEST_F(HostileStoreTest, AKeyTwoHundredThousandLevelsDeepIsRefusedWithoutCrashin
     std::string path = "HKEY_CURRENT_USER\\Software";
     for (int level = 0; level < 200000; ++level) path += "\\k";
     const std::string text = kHeader + "[" + path + "]\n\n[HKEY_CURRENT_USER\\Software\\Kept]\n\n";
-    reg::Key parsed;
+    regfile::Key parsed;
     std::string reason;
-    EXPECT_FALSE(reg::ParseRegFile(text, &parsed, &reason));
+    EXPECT_FALSE(regfile::ParseRegFile(text, &parsed, &reason));
     EXPECT_EQ(reason, "line 3: the key path is deeper than 512 levels");
 
     // In the store, the section is left out and the rest is read.
@@ -201,11 +201,11 @@ TEST_F(HostileStoreTest, AKeyTwoHundredThousandLevelsDeepIsRefusedWithoutCrashin
     EXPECT_NE(TakeRegistryProblem().find("deeper than 512 levels"), std::string::npos);
 
     // A tree that deep, however it came about, goes without recursion.
-    reg::Key top;
-    reg::Key* key = &top;
+    regfile::Key top;
+    regfile::Key* key = &top;
     for (int level = 0; level < 200000; ++level) key = key->AddSubkey("k");
-    reg::Key moved = std::move(top);
-    moved = reg::Key();
+    regfile::Key moved = std::move(top);
+    moved = regfile::Key();
 }
 
 TEST_F(HostileStoreTest, AHundredThousandValuesReadInLinearTime) {
@@ -215,10 +215,10 @@ TEST_F(HostileStoreTest, AHundredThousandValuesReadInLinearTime) {
         text += "\"Value " + std::to_string(i) + "\"=hex(0):00,00,00,00,00,00,f0,3f\n";
     }
     text += "\"VALUE 7\"=hex(0):00,00,00,00,00,00,00,40\n\n";
-    reg::Key top;
+    regfile::Key top;
     std::string reason;
-    ASSERT_TRUE(reg::ParseRegFile(text, &top, &reason)) << reason;
-    const reg::Key* wide = top.FindSubkey("HKEY_CURRENT_USER")->FindSubkey("Software")->FindSubkey("Wide");
+    ASSERT_TRUE(regfile::ParseRegFile(text, &top, &reason)) << reason;
+    const regfile::Key* wide = top.FindSubkey("HKEY_CURRENT_USER")->FindSubkey("Software")->FindSubkey("Wide");
     ASSERT_EQ(wide->Values().size(), 100000u);
     EXPECT_EQ(wide->Values().front().name, "Value 0");
     EXPECT_EQ(wide->Values().back().name, "Value 99999");

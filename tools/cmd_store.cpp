@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/portable/reg_file.h"
+#include "regfile/reg_text.h"
 #include "platform/registry.h"
 #include "settings/builtin_presets.h"
 #include "tools/commands.h"
@@ -106,7 +106,7 @@ int ExportPresets(const Args& args) {
     int status = kExitOk;
     if (!StoreReadable(&status, "; nothing was exported")) return status;
 
-    platform::reg::Key top;
+    regfile::Key top;
     int count = 0;
     for (int e : effects) {
         const EffectTable& table = TableOf(e);
@@ -120,7 +120,7 @@ int ExportPresets(const Args& args) {
                 return Complain(kExitFailed, "the stored preset '" + preset.name + "' of " + table.name +
                                                 " is damaged (no '" + preset.problem + "'); nothing was exported");
             }
-            platform::reg::Key* key = PresetsKeyIn(top, table, true)->AddSubkey(preset.name);
+            regfile::Key* key = PresetsKeyIn(top, table, true)->AddSubkey(preset.name);
             for (std::size_t r = 1; r < table.settingCount; ++r) {
                 unsigned char data[8];
                 std::memcpy(data, &preset.block[r], sizeof data);
@@ -141,7 +141,7 @@ int ExportPresets(const Args& args) {
     if (count == 0) return Complain(kExitFailed, "there are no user presets to export; nothing was written");
     // Windows line ends, as the registry editor writes its own exports.
     std::string text;
-    for (char c : platform::reg::FormatRegFile(top)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (char c : regfile::FormatRegFile(top)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();

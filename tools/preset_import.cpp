@@ -8,7 +8,7 @@
 #include <map>
 #include <sstream>
 
-#include "platform/portable/reg_file.h"
+#include "regfile/reg_text.h"
 #include "platform/registry.h"
 #include "settings/builtin_presets.h"
 #include "tools/commands.h"
@@ -27,13 +27,13 @@ std::string Number(double value) {
 }
 
 std::string PresetPath(const EffectTable& table, const std::string& name) {
-    return std::string(platform::reg::kCurrentUserHive) + "\\" + RootKeyPath() + "\\" + PresetsKeyName(table) + "\\" +
+    return std::string(regfile::kCurrentUserHive) + "\\" + RootKeyPath() + "\\" + PresetsKeyName(table) + "\\" +
            name;
 }
 
 // The line of each key's first section, by the key's folded path. The
 // parser keeps no lines, and a problem is easiest to find by its line.
-std::map<platform::reg::NameKey, int> SectionLines(const std::string& bytes) {
+std::map<regfile::NameKey, int> SectionLines(const std::string& bytes) {
     std::string text;
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
@@ -42,17 +42,17 @@ std::map<platform::reg::NameKey, int> SectionLines(const std::string& bytes) {
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
             wide.push_back(static_cast<char16_t>(little ? byte(i) | (byte(i + 1) << 8) : (byte(i) << 8) | byte(i + 1)));
         }
-        text = platform::reg::Utf16ToUtf8(wide);
+        text = regfile::Utf16ToUtf8(wide);
     } else {
         text = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
     }
-    std::map<platform::reg::NameKey, int> lines;
+    std::map<regfile::NameKey, int> lines;
     std::istringstream in(text);
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
         if (line.size() < 3 || line.front() != '[' || line.back() != ']' || line[1] == '-') continue;
-        lines.emplace(platform::reg::FoldName(line.substr(1, line.size() - 2)), number);
+        lines.emplace(regfile::FoldName(line.substr(1, line.size() - 2)), number);
     }
     return lines;
 }
@@ -63,7 +63,7 @@ std::string NameProblem(EffectKind effect, const std::string& name) {
     for (unsigned char c : name) {
         if (c < 0x20 || c == 0x7F) return "has a control character in its name";
     }
-    if (platform::reg::Utf16Length(name) > kMaxKeyNameLength) {
+    if (regfile::Utf16Length(name) > kMaxKeyNameLength) {
         return "has a name longer than " + std::to_string(kMaxKeyNameLength) + " characters";
     }
     if (FindBuiltInPreset(effect, name) != nullptr) return "has the name of a built-in preset";
@@ -72,9 +72,9 @@ std::string NameProblem(EffectKind effect, const std::string& name) {
 
 // Why the stored value of `row` cannot be used; empty when it can, with
 // the value in *value.
-std::string ValueProblem(platform::reg::Key& key, const SettingInfo& row, double* value) {
+std::string ValueProblem(regfile::Key& key, const SettingInfo& row, double* value) {
     const std::string name = SettingName(row);
-    const platform::reg::Value* stored = key.FindValue(name);
+    const regfile::Value* stored = key.FindValue(name);
     if (stored == nullptr) return "has no value '" + name + "'";
     if (stored->data.size() != sizeof *value) {
         return "has a damaged value '" + name + "' (" + std::to_string(stored->data.size()) + " bytes, not 8)";
@@ -112,10 +112,10 @@ bool Failed(long code, const std::string& what, std::string* error) {
 
 }  // namespace
 
-platform::reg::Key* PresetsKeyIn(platform::reg::Key& top, const EffectTable& table, bool create) {
-    const std::string path = std::string(platform::reg::kCurrentUserHive) + "\\" + RootKeyPath() + "\\" +
+regfile::Key* PresetsKeyIn(regfile::Key& top, const EffectTable& table, bool create) {
+    const std::string path = std::string(regfile::kCurrentUserHive) + "\\" + RootKeyPath() + "\\" +
                              PresetsKeyName(table);
-    platform::reg::Key* key = &top;
+    regfile::Key* key = &top;
     std::size_t start = 0;
     while (key != nullptr && start <= path.size()) {
         const std::size_t end = std::min(path.find('\\', start), path.size());
@@ -135,25 +135,25 @@ bool ReadPresetFile(const std::string& file, std::vector<IncomingPreset>* preset
     }
     std::stringstream bytes;
     bytes << in.rdbuf();
-    platform::reg::Key top;
+    regfile::Key top;
     std::string reason;
-    if (!platform::reg::ParseRegFile(bytes.str(), &top, &reason)) {
+    if (!regfile::ParseRegFile(bytes.str(), &top, &reason)) {
         problems->push_back(file + " is not a registry export: " + reason);
         return false;
     }
-    const std::map<platform::reg::NameKey, int> lines = SectionLines(bytes.str());
+    const std::map<regfile::NameKey, int> lines = SectionLines(bytes.str());
     std::vector<std::pair<int, std::string>> failures;  // by line, the file's order
     for (int e = 0; e < kEffectCount; ++e) {
         const EffectTable& table = TableOf(e);
-        platform::reg::Key* list = PresetsKeyIn(top, table, false);
+        regfile::Key* list = PresetsKeyIn(top, table, false);
         if (list == nullptr) continue;
         for (const auto& entry : list->subkeys) {
-            platform::reg::Key& key = *entry.second;
+            regfile::Key& key = *entry.second;
             IncomingPreset preset;
             preset.effect = e;
             preset.name = key.name;
             preset.block.assign(table.settingCount, -1.0);
-            const auto found = lines.find(platform::reg::FoldName(PresetPath(table, key.name)));
+            const auto found = lines.find(regfile::FoldName(PresetPath(table, key.name)));
             preset.line = found != lines.end() ? found->second : 0;
             std::string problem = NameProblem(table.kind, key.name);
             for (std::size_t r = 1; r < table.settingCount && problem.empty(); ++r) {

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/reg_tree.h"
+#include "regfile/reg_tree.h"
 #include "settings/setting_tables.h"
 
 namespace tovana {
 
 // The presets key of `table`'s effect in the tree of an export file (below
 // its hives), made when `create` and missing; null when missing.
-platform::reg::Key* PresetsKeyIn(platform::reg::Key& top, const EffectTable& table, bool create);
+regfile::Key* PresetsKeyIn(regfile::Key& top, const EffectTable& table, bool create);
 
 struct IncomingPreset {
     int effect = 0;

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/portable/reg_file.h"
+#include "platform/portable/reg_names.h"
 #include "platform/registry.h"
 
 namespace platform::reg {

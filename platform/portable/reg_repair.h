@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/reg_file.h"
-#include "platform/portable/reg_tree.h"
+#include "platform/portable/reg_names.h"
 #include "platform/registry.h"
 
 namespace platform::reg {

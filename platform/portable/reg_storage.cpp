@@ -9,7 +9,7 @@
 #include <cstdlib>
 
 #include "platform/portable/reg_disk.h"
-#include "platform/portable/reg_file.h"
+#include "platform/portable/reg_names.h"
 #include "platform/portable/reg_repair.h"
 #include "platform/registry.h"
 #include "platform/registry_faults.h"

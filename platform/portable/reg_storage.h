@@ -21,7 +21,7 @@
 
 #include <string>
 
-#include "platform/portable/reg_tree.h"
+#include "platform/portable/reg_names.h"
 
 namespace platform::reg {
 

@@ -15,10 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/portable/reg_file.h"
+#include "platform/portable/reg_names.h"
 #include "platform/portable/reg_repair.h"
 #include "platform/portable/reg_storage.h"
-#include "platform/portable/reg_tree.h"
 #include "platform/registry_faults.h"
 
 namespace platform {

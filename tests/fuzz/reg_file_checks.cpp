@@ -4,7 +4,7 @@
 // same bytes: all of it when the strict reader takes them, else a tree that
 // round-trips too, which the plug-in's repair rules mend once and for all,
 // and a message without control characters says what was lost.
-#include "platform/portable/reg_file.h"
+#include "regfile/reg_text.h"
 #include "platform/portable/reg_repair.h"
 #include "settings/store_repair.h"
 #include "tests/fuzz/fuzz_checks.h"
@@ -12,8 +12,8 @@
 namespace tovana::fuzz {
 namespace {
 
-using platform::reg::Key;
-using platform::reg::Value;
+using regfile::Key;
+using regfile::Value;
 
 // A hive always exists, so an empty one needs no section and does not
 // come back from the file: it counts as absent.
@@ -26,7 +26,7 @@ bool IsEmptyHive(const Key& hive) { return hive.Values().empty() && hive.subkeys
 bool SameData(const Value& x, const Value& y) {
     const bool text = x.type == 1 || x.type == 2 || x.type == 7;  // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ
     if (!text) return x.data == y.data;
-    using platform::reg::Utf8ToUtf16;
+    using regfile::Utf8ToUtf16;
     return Utf8ToUtf16(std::string(x.data.begin(), x.data.end())) ==
            Utf8ToUtf16(std::string(y.data.begin(), y.data.end()));
 }
@@ -66,13 +66,13 @@ std::string Difference(const Key& a, const Key& b, const std::string& path, bool
 // Formatting `tree` and reading the text back must give the same tree,
 // which formats the same again.
 std::string RoundTrip(const Key& tree) {
-    const std::string text = platform::reg::FormatRegFile(tree);
+    const std::string text = regfile::FormatRegFile(tree);
     Key again;
     std::string reason;
-    if (!platform::reg::ParseRegFile(text, &again, &reason)) return "formatted, it does not read back: " + reason;
+    if (!regfile::ParseRegFile(text, &again, &reason)) return "formatted, it does not read back: " + reason;
     const std::string changed = Difference(tree, again, "", true);
     if (!changed.empty()) return "formatting and reading back changed the tree at " + changed;
-    if (platform::reg::FormatRegFile(again) != text) return "the tree read back formats differently";
+    if (regfile::FormatRegFile(again) != text) return "the tree read back formats differently";
     return "";
 }
 
@@ -87,8 +87,8 @@ std::string CheckSalvage(const std::string& bytes, const Key* strict) {
     static const bool rulesInstalled = (platform::reg::SetRepairRules(store::RepairRules()), true);
     (void)rulesInstalled;
     Key kept;
-    platform::reg::SalvageReport report;
-    const bool whole = platform::reg::SalvageRegFile(bytes, &kept, &report);
+    regfile::SalvageReport report;
+    const bool whole = regfile::SalvageRegFile(bytes, &kept, &report);
     if (whole != report.reason.empty()) return "salvaging says whole and gives a reason, or neither";
     if (whole && strict == nullptr) return "salvaging reads whole what the strict reader refuses";
     if (whole && !Difference(*strict, kept, "", true).empty()) return "salvaging reads a whole file differently";
@@ -101,7 +101,7 @@ std::string CheckSalvage(const std::string& bytes, const Key* strict) {
     }
     if (!mending.dropped.empty() || !mending.completed.empty()) problem = RoundTrip(kept);
     if (!problem.empty()) return "mended: " + problem;
-    const platform::reg::Mending again = platform::reg::Mend(&kept, platform::reg::SalvageReport());
+    const platform::reg::Mending again = platform::reg::Mend(&kept, regfile::SalvageReport());
     if (!again.dropped.empty() || !again.completed.empty()) return "a mended tree needs mending again";
     return "";
 }
@@ -111,7 +111,7 @@ std::string CheckSalvage(const std::string& bytes, const Key* strict) {
 std::string CheckRegFile(const std::string& bytes) {
     Key strict;
     std::string reason;
-    const bool read = platform::reg::ParseRegFile(bytes, &strict, &reason);
+    const bool read = regfile::ParseRegFile(bytes, &strict, &reason);
     if (!read && reason.empty()) return "refused without a reason";
     if (read) {
         const std::string problem = RoundTrip(strict);

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/reg_tree.h"
+#include "regfile/reg_tree.h"
 
-namespace platform::reg {
+namespace regfile {
 
 // What one file may hold; a file beyond any of these is refused with the
 // line that breaks it. Names are measured in UTF-16 units, as the registry
@@ -32,6 +32,13 @@ constexpr std::size_t kMaxEntries = 1000000;  // keys and values together
 // The whole tree below `top` (whose subkeys are the hives), UTF-8 without a
 // byte-order mark, lines ending in LF, the file ending with an empty line.
 std::string FormatRegFile(const Key& top);
+
+// For a writer that walks a registry of its own and writes as it goes: the
+// file's first two lines, then one section per key. A raw section writes
+// every value as "hex(TYPE):" with its bytes exactly as they are stored,
+// on one line, in the order given.
+std::string FileHeader();
+void AppendRawSection(const std::string& path, const std::vector<Value>& values, std::string* out);
 
 // Reads an export into the hives below `top`. Takes UTF-8 (with or without
 // a byte-order mark) and UTF-16 with its byte-order mark, CRLF or LF, the
@@ -63,4 +70,4 @@ struct SalvageReport {
 // whole (`report` then holds nothing).
 bool SalvageRegFile(const std::string& bytes, Key* top, SalvageReport* report);
 
-}  // namespace platform::reg
+}  // namespace regfile

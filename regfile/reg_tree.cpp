@@ -1,8 +1,8 @@
-#include "platform/portable/reg_tree.h"
+#include "regfile/reg_tree.h"
 
 #include <cstring>
 
-namespace platform::reg {
+namespace regfile {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -224,4 +224,4 @@ bool Key::RemoveValue(const std::string& valueName) {
     return true;
 }
 
-}  // namespace platform::reg
+}  // namespace regfile

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::reg {
+namespace regfile {
 
 // A name reduced to the form in which names compare.
 using NameKey = std::u16string;
@@ -71,4 +71,4 @@ void DestroySubtrees(std::map<NameKey, std::unique_ptr<Key>>* subkeys);
 // The top of the stored tree: one subkey per hive ("HKEY_CURRENT_USER", ...).
 constexpr const char* kCurrentUserHive = "HKEY_CURRENT_USER";
 
-}  // namespace platform::reg
+}  // namespace regfile
