@@ -83,7 +83,6 @@ public:
           channel_{NewChannel(0), NewChannel(1)} {
         Derive(effect, mix);
         DesignVoice(effect);
-        ChooseFirSums();
         Clear();
     }
 

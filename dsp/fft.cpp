@@ -2,8 +2,14 @@
 
 #include <cmath>
 
+#include "dsp/cpu_features.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define TOVANA_FFT_AVX2 1
 #endif
 
 namespace dsp {
@@ -47,6 +53,58 @@ inline void Butterfly(float ur, float ui, float* a, float* b) {
 }
 #endif
 
+#ifdef TOVANA_FFT_AVX2
+// Two butterflies side by side, each lane pair [re, im] doing what
+// Butterfly does: the four doubles of a, b, the twiddles' real parts
+// (ur, ur, ur', ur') and imaginary parts (ui, ui, ui', ui').
+__attribute__((target("avx2"))) inline void ButterflyPair(__m256d ur, __m256d ui, __m256d& a,
+                                                          __m256d& b) {
+    const __m256d swapped = _mm256_permute_pd(b, 0x5);  // [bi, br, bi', br']
+    const __m256d negateRe = _mm256_set_pd(0.0, -0.0, 0.0, -0.0);
+    const __m256d t = _mm256_add_pd(_mm256_mul_pd(ur, b), _mm256_xor_pd(_mm256_mul_pd(ui, swapped), negateRe));
+    b = _mm256_sub_pd(a, t);
+    a = _mm256_add_pd(a, t);
+}
+
+// Every stage of a transform of n >= 4 values, two butterflies at a time.
+// wre and wim hold each twiddle twice, stage after stage.
+__attribute__((target("avx2"))) void StagesAvx2(float* data, std::int32_t n, std::int32_t stages,
+                                               const double* wre, const double* wim) {
+    // Half-span 1: the groups are (a, b) pairs; two groups per step.
+    {
+        const __m256d ur = _mm256_set1_pd(wre[0]);
+        const __m256d ui = _mm256_set1_pd(wim[0]);
+        for (std::int32_t base = 0; base < n; base += 4) {
+            float* p = data + 2 * base;
+            const __m256d first = _mm256_cvtps_pd(_mm_loadu_ps(p));       // a0 b0
+            const __m256d second = _mm256_cvtps_pd(_mm_loadu_ps(p + 4));  // a1 b1
+            __m256d a = _mm256_permute2f128_pd(first, second, 0x20);
+            __m256d b = _mm256_permute2f128_pd(first, second, 0x31);
+            ButterflyPair(ur, ui, a, b);
+            _mm_storeu_ps(p, _mm256_cvtpd_ps(_mm256_permute2f128_pd(a, b, 0x20)));
+            _mm_storeu_ps(p + 4, _mm256_cvtpd_ps(_mm256_permute2f128_pd(a, b, 0x31)));
+        }
+    }
+    wre += 2;
+    wim += 2;
+    for (std::int32_t s = 1, h = 2; s < stages; ++s, h <<= 1) {
+        for (std::int32_t base = 0; base < n; base += 2 * h) {
+            float* lo = data + 2 * base;
+            float* hi = lo + 2 * h;
+            for (std::int32_t j = 0; j < h; j += 2) {
+                __m256d a = _mm256_cvtps_pd(_mm_loadu_ps(lo + 2 * j));
+                __m256d b = _mm256_cvtps_pd(_mm_loadu_ps(hi + 2 * j));
+                ButterflyPair(_mm256_loadu_pd(wre + 2 * j), _mm256_loadu_pd(wim + 2 * j), a, b);
+                _mm_storeu_ps(lo + 2 * j, _mm256_cvtpd_ps(a));
+                _mm_storeu_ps(hi + 2 * j, _mm256_cvtpd_ps(b));
+            }
+        }
+        wre += 2 * h;
+        wim += 2 * h;
+    }
+}
+#endif
+
 }  // namespace
 
 FftPlan::FftPlan(std::int32_t n, std::int32_t sign) : n_(n) {
@@ -71,6 +129,8 @@ FftPlan::FftPlan(std::int32_t n, std::int32_t sign) : n_(n) {
         for (std::int32_t j = 0; j < h; ++j) {
             twiddleRe_.push_back(ur);
             twiddleIm_.push_back(ui);
+            twiddleRe2_.insert(twiddleRe2_.end(), 2, ur);
+            twiddleIm2_.insert(twiddleIm2_.end(), 2, ui);
             const float tr = ur * wr - ui * wi;  // single precision throughout
             ui = ur * wi + ui * wr;
             ur = tr;
@@ -88,6 +148,12 @@ void FftPlan::Run(float* data) const {
         b[0] = re;
         b[1] = im;
     }
+#ifdef TOVANA_FFT_AVX2
+    if (n_ >= 4 && UseAvx2()) {
+        StagesAvx2(data, n_, stages_, twiddleRe2_.data(), twiddleIm2_.data());
+        return;
+    }
+#endif
     const float* wre = twiddleRe_.data();
     const float* wim = twiddleIm_.data();
     for (std::int32_t s = 0, h = 1; s < stages_; ++s, h <<= 1) {

@@ -13,7 +13,9 @@
 //
 // An FftPlan holds the bit-reversal pairs and the twiddles of one (n, sign)
 // so that repeated transforms skip the recurrence; it computes the very same
-// values the recurrence gives. A plan is immutable after construction and
+// values the recurrence gives. Where dsp/cpu_features.h allows AVX2, two
+// butterflies of a stage run side by side, each with the same operations.
+// A plan is immutable after construction and
 // may be shared between threads.
 #pragma once
 
@@ -38,6 +40,9 @@ private:
     // Twiddles of every stage in order, stage h holding h complex values.
     std::vector<float> twiddleRe_;
     std::vector<float> twiddleIm_;
+    // The same, each value twice, as doubles: for two butterflies at once.
+    std::vector<double> twiddleRe2_;
+    std::vector<double> twiddleIm2_;
 };
 
 // One transform without keeping a plan. n must be a power of two.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/cpu_features.h"
+
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #define TOVANA_FIR_AVX2 1
@@ -42,11 +44,6 @@ __attribute__((target("avx2"))) void FirSumsAvx2(const double* h, const double* 
     }
     FirSumsPortable(h, inputs + j, out + j, count - j);
 }
-
-bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
 #endif
 
 }  // namespace
@@ -85,15 +82,9 @@ void FirSumsPortable(const double* h, const double* inputs, double* out, std::si
     for (; j < count; ++j) out[j] = FirSum(h, inputs + j);
 }
 
-void ChooseFirSums() {
-#ifdef TOVANA_FIR_AVX2
-    HasAvx2();
-#endif
-}
-
 void FirSums(const double* h, const double* inputs, double* out, std::size_t count) {
 #ifdef TOVANA_FIR_AVX2
-    if (HasAvx2()) {
+    if (UseAvx2()) {
         FirSumsAvx2(h, inputs, out, count);
         return;
     }

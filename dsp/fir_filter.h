@@ -25,13 +25,9 @@ inline double FirSum(const double* h, const double* window) {
 
 // FirSum for `count` consecutive outputs: out[j] = FirSum(h, inputs + j).
 // `inputs` holds count + 80 values. Several outputs are summed side by side
-// (with AVX2 where the processor has it), each in its own fixed order, so
+// (with AVX2 where dsp/cpu_features.h allows it), each in its own fixed order, so
 // the results are exactly those of FirSum.
 void FirSums(const double* h, const double* inputs, double* out, std::size_t count);
-
-// Settles once which path FirSums takes (it asks the processor), so that
-// no later call has to.
-void ChooseFirSums();
 
 // FirSums without processor-specific code: what it falls back to.
 void FirSumsPortable(const double* h, const double* inputs, double* out, std::size_t count);

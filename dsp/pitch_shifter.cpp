@@ -51,6 +51,16 @@ const FrameTables& TablesFor(std::int32_t frame) {
     return *tables;
 }
 
+// The source of output bin j: trunc(j / factor), when it is at most
+// `half`; the range check also keeps non-finite values away from the
+// integer conversion.
+inline bool SourceBin(std::int32_t j, double inverseFactor, std::int32_t half, std::int32_t& src) {
+    const double source = j * inverseFactor;
+    if (!(source > -1.0 && source < half + 1.0)) return false;
+    src = static_cast<std::int32_t>(source);
+    return true;
+}
+
 bool ValidShape(std::int32_t frame, std::int32_t oversampling) {
     if (frame < 2 || frame > kMaxPitchFrame || (frame & (frame - 1)) != 0) return false;
     return oversampling >= 1 && oversampling <= frame && frame % oversampling == 0;
@@ -79,6 +89,9 @@ void PitchShifter::Zero() {
     std::memset(analysisFrequency_, 0, sizeof analysisFrequency_);
     std::memset(synthesisMagnitude_, 0, sizeof synthesisMagnitude_);
     std::memset(synthesisFrequency_, 0, sizeof synthesisFrequency_);
+    std::memset(previousRe_, 0, sizeof previousRe_);
+    std::memset(previousIm_, 0, sizeof previousIm_);
+    std::memset(pending_, 0, sizeof pending_);
 }
 
 void PitchShifter::Process(float factor, std::int32_t count, std::int32_t frame,
@@ -131,10 +144,35 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
 
     // Analysis: each bin's magnitude and its true frequency from the phase
     // advance since the last frame, the advance's deviation wrapped to
-    // -pi .. pi by rounding d / pi to an even count. The bins are
-    // independent: the library calls run in a loop of their own.
+    // -pi .. pi by rounding d / pi to an even count. A frequency is read
+    // only where the bin mapping below takes the bin as a source with a
+    // positive magnitude; the other bins' phases wait (pending_) until a
+    // frame uses them, since atan2 is a pure function of the kept values.
+    // The library calls run in a loop of their own.
     SplitBins(work_, re_, im_, magnitude_, bins);
-    for (std::int32_t k = 0; k < bins; ++k) phase_[k] = std::atan2(im_[k], re_[k]);
+    const double inverseFactor = 1.0 / static_cast<double>(factor);
+    for (std::int32_t k = 0; k < bins; ++k) used_[k] = false;
+    for (std::int32_t j = 0; j <= half; ++j) {
+        std::int32_t src;
+        if (SourceBin(j, inverseFactor, half, src) && static_cast<float>(magnitude_[src]) > 0.0f) {
+            used_[src] = true;
+        }
+    }
+    for (std::int32_t k = 0; k < bins; ++k) {
+        if (!used_[k]) {
+            previousRe_[k] = static_cast<float>(re_[k]);  // floats from the work area: exact
+            previousIm_[k] = static_cast<float>(im_[k]);
+            pending_[k] = true;
+            phase_[k] = 0.0;  // its frequency and last phase are not read
+            continue;
+        }
+        if (pending_[k]) {
+            lastPhase_[k] = static_cast<float>(std::atan2(static_cast<double>(previousIm_[k]),
+                                                          static_cast<double>(previousRe_[k])));
+            pending_[k] = false;
+        }
+        phase_[k] = std::atan2(im_[k], re_[k]);
+    }
     AnalyseBins(phase_, magnitude_, lastPhase_, analysisFrequency_, analysisMagnitude_, bins,
                 expected, binWidth, oversampling);
 
@@ -142,13 +180,9 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     // without frequency inherits its lower neighbour.
     std::memset(synthesisMagnitude_, 0, sizeof(float) * frame);
     std::memset(synthesisFrequency_, 0, sizeof(float) * frame);
-    const double inverseFactor = 1.0 / static_cast<double>(factor);
     for (std::int32_t j = 0; j <= half; ++j) {
-        const double source = j * inverseFactor;
-        // trunc(source) <= half; also keeps non-finite values away from the
-        // integer conversion.
-        if (!(source > -1.0 && source < half + 1.0)) continue;
-        const auto src = static_cast<std::int32_t>(source);
+        std::int32_t src;
+        if (!SourceBin(j, inverseFactor, half, src)) continue;
         if (analysisMagnitude_[src] > synthesisMagnitude_[j]) {
             synthesisMagnitude_[j] = analysisMagnitude_[src];
             synthesisFrequency_[j] =
@@ -163,7 +197,16 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     // Synthesis: advance each bin's running phase by its frequency's share
     // of a hop; the sum is kept as a float and used as kept.
     AdvancePhases(synthesisFrequency_, phaseSum_, phase_, bins, expected, binWidth, oversampling);
+    // A bin of magnitude 0 gives (0 cos, 0 sin): zeros whatever a finite
+    // phase's cosine and sine, so they are not computed. Only the sign of
+    // such a zero can differ (+0 for -0), and a zero's sign changes no
+    // nonzero sum or product downstream; an output zero stays zero.
     for (std::int32_t k = 0; k < bins; ++k) {
+        if (synthesisMagnitude_[k] == 0.0f && std::isfinite(phase_[k])) {
+            re_[k] = 0.0;
+            im_[k] = 0.0;
+            continue;
+        }
         re_[k] = std::cos(phase_[k]);
         im_[k] = std::sin(phase_[k]);
     }

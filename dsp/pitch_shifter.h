@@ -57,11 +57,18 @@ private:
     float analysisFrequency_[2 * kMaxPitchFrame];
     float synthesisMagnitude_[2 * kMaxPitchFrame];
     float synthesisFrequency_[2 * kMaxPitchFrame];
+    // A bin's phase is worked out only in the frames that use its frequency.
+    // Until then its last phase is that of the frame's values kept here
+    // (pending set), taken when the bin is next used.
+    float previousRe_[kMaxPitchFrame / 2 + 1];
+    float previousIm_[kMaxPitchFrame / 2 + 1];
+    bool pending_[kMaxPitchFrame / 2 + 1];
     // Scratch of one frame's bins, not state.
     double re_[kMaxPitchFrame / 2 + 1];
     double im_[kMaxPitchFrame / 2 + 1];
     double magnitude_[kMaxPitchFrame / 2 + 1];
     double phase_[kMaxPitchFrame / 2 + 1];
+    bool used_[kMaxPitchFrame / 2 + 1];
     bool initialised_ = false;
     std::int32_t position_ = 0;  // 0: not set yet
 };

@@ -1,0 +1,26 @@
+#include "dsp/cpu_features.h"
+
+#include <atomic>
+
+namespace dsp {
+namespace {
+
+bool ProcessorHasAvx2() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __builtin_cpu_init();  // may run before the constructors that would do it
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+const bool theProcessorHasAvx2 = ProcessorHasAvx2();
+std::atomic<bool> theAvx2Allowed{true};
+
+}  // namespace
+
+bool UseAvx2() { return theProcessorHasAvx2 && theAvx2Allowed.load(std::memory_order_relaxed); }
+
+void AllowAvx2(bool allowed) { theAvx2Allowed.store(allowed, std::memory_order_relaxed); }
+
+}  // namespace dsp
