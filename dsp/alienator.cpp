@@ -6,6 +6,10 @@
 // modulated sample, so in stereo a frame with both channels loud moves it by
 // two. The phase is recomputed from n on every sample (f * 2pi / rate * n),
 // never accumulated, and jumps when f changes.
+//
+// A span runs in two passes: the followers, the squelch, the hopping and
+// the phases sample by sample, then the modulation of the samples that
+// passed, whose sines depend on nothing but their phases.
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -115,16 +119,24 @@ private:
 
     void ProcessSpan(std::int16_t* samples, std::uint32_t frames) override {
         RandomGenerator rng = random_;  // a local copy the compiler keeps in a register
+        std::uint32_t m = 0;            // samples modulated so far
         if (!format_.stereo) {
-            for (std::uint32_t i = 0; i < frames; ++i) Step(samples[i], mono_, false, rng);
+            for (std::uint32_t i = 0; i < frames; ++i) m += Phase(samples, i, mono_, false, rng, m);
         } else {
             const std::uint32_t count = 2 * frames;
             for (std::uint32_t i = 0; i + 1 < count; i += 2) {
-                Step(samples[i], left_, true, rng);
-                Step(samples[i + 1], right_, true, rng);
+                m += Phase(samples, i, left_, true, rng, m);
+                m += Phase(samples, i + 1, right_, true, rng, m);
             }
         }
         random_ = rng;
+        const double wet = wet_;
+        const double dry = dry_;
+        for (std::uint32_t k = 0; k < m; ++k) {
+            std::int16_t& sample = samples[modulated_[k]];
+            const double x = sample;
+            sample = Store(x * (std::sin(theta_[k]) * wet + dry) * 0.01);
+        }
     }
 
     double RandomFreq(int r) const { return carrier_ + deviation_ * (r * kTwoOverRandMax - 1.0); }
@@ -132,10 +144,13 @@ private:
     // Half the distance from a to b per glideSamples samples.
     void AimGlide(HopState& hop) const { hop.step = (hop.b - hop.a) / (2.0 * glideSamples_); }
 
-    void Step(std::int16_t& sample, Channel& channel, bool stereoChannel, RandomGenerator& rng) {
-        const double x = sample;
-        // At or below the squelch the sample stays as it is.
-        if (!squelch_.Passes(channel.level.Power(x))) return;
+    // The first pass for samples[i]: false when it stays as it is (at or
+    // below the squelch); otherwise its phase goes to theta_[m] and its
+    // index to modulated_[m], and the result is true.
+    bool Phase(const std::int16_t* samples, std::uint32_t i, Channel& channel, bool stereoChannel,
+               RandomGenerator& rng, std::uint32_t m) {
+        const double x = samples[i];
+        if (!squelch_.Passes(channel.level.Power(x))) return false;
 
         HopState& hop = channel.hop;
         double f = carrier_;
@@ -155,9 +170,9 @@ private:
             f = hop.f;
         }
 
-        const double theta = f * kTwoPi / rate_ * n_;
+        theta_[m] = f * kTwoPi / rate_ * n_;
+        modulated_[m] = i;
         n_ += 1.0;
-        sample = Store(x * (std::sin(theta) * wet_ + dry_) * 0.01);
 
         if (hopping_ && gliding_) {
             // The segment ends after glideSamples + 2 samples in mono and
@@ -175,6 +190,7 @@ private:
                 AimGlide(hop);
             }
         }
+        return true;
     }
 
     AlienatorSettings settings_;  // as last taken
@@ -192,6 +208,9 @@ private:
     Channel mono_;
     Channel left_;
     Channel right_;
+    // The second pass's work: at most one entry per sample of a span.
+    double theta_[kBlockBytes / 2];
+    std::uint32_t modulated_[kBlockBytes / 2];
 };
 
 }  // namespace

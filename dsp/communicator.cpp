@@ -5,8 +5,11 @@
 // at random; the block may be aliased by holding every second frame.
 //
 // The voice filter does not depend on the burst state, so a span's voice
-// outputs are computed before the per-sample state machine runs; each output
-// still sums its taps in the one fixed order.
+// outputs are computed before the per-sample state machine runs. Nor does
+// the state machine depend on the static's filter outputs: it appends the
+// static's inputs and notes the samples they make, and the outputs are
+// summed side by side afterwards, before the taps change and at the end of
+// the span. Each output still sums its taps in the one fixed order.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -36,6 +39,15 @@ std::int32_t TruncatedCount(double value) {
     return static_cast<std::int32_t>(value);
 }
 
+// A static sample whose value waits for its noise filter output.
+struct PendingStatic {
+    std::uint32_t sample;  // index in the span's samples
+    std::uint32_t input;   // its input's place among those appended since the mark
+    float amp;
+    std::int16_t voice;    // the voice sample, for the bleed
+    std::int16_t dry;      // the input sample
+};
+
 // Working memory of one processor, in one block.
 struct Buffers {
     double voiceTaps[kFirTaps];
@@ -44,6 +56,10 @@ struct Buffers {
     double noiseStorage[2][FirFilter::kStorageDoubles];
     double voiceIn[kMaxBlockSamples];
     double voiceOut[kMaxBlockSamples];
+    // At most one static input per sample and channel: the burst's first
+    // sample primes the filter, the others each take one.
+    PendingStatic pending[2][kMaxBlockSamples];
+    double noiseOut[kMaxBlockSamples];
 };
 
 struct Channel {
@@ -65,6 +81,9 @@ struct Channel {
     std::int32_t gapLen = 0;
     std::int32_t burstLength = 0;
     float amp = 0.0f;
+    int index = 0;             // 0 left or mono, 1 right
+    std::size_t mark = 0;      // the noise filter's inputs summed up to here
+    std::uint32_t pending = 0;
 };
 
 class Communicator : public EffectProcessor<CommunicatorSettings> {
@@ -88,7 +107,9 @@ public:
 
 private:
     Channel NewChannel(int c) const {
-        return Channel(P_, buffers_->voiceStorage[c], buffers_->noiseStorage[c], buffers_->noiseTaps[c]);
+        Channel ch(P_, buffers_->voiceStorage[c], buffers_->noiseStorage[c], buffers_->noiseTaps[c]);
+        ch.index = c;
+        return ch;
     }
 
     void Derive(const CommunicatorSettings& effect, const MixLevels& mix) {
@@ -150,14 +171,19 @@ private:
             channel_[c].voice.FilterBlock(buffers_->voiceIn, buffers_->voiceOut + c * frames, frames,
                                            buffers_->voiceTaps);
         }
+        for (int c = 0; c < channels; ++c) {
+            channel_[c].noise.MakeRoom(frames);
+            channel_[c].mark = channel_[c].noise.Mark();
+        }
+        span_ = samples;
         RandomGenerator rng = random_;
         for (std::uint32_t j = 0; j < frames; ++j) {
             for (int c = 0; c < channels; ++c) {
-                std::int16_t& sample = samples[j * channels + c];
-                sample = Step(channel_[c], sample, buffers_->voiceOut[c * frames + j], rng);
+                Step(channel_[c], j * channels + c, buffers_->voiceOut[c * frames + j], rng);
             }
         }
         random_ = rng;
+        for (int c = 0; c < channels; ++c) FinishStatic(channel_[c]);
         if (aliasing_) Alias(samples, frames);
         // The frame an odd frame at the start of the next span repeats.
         for (int c = 0; c < channels; ++c) lastFrame_[c] = samples[(frames - 1) * channels + c];
@@ -180,10 +206,13 @@ private:
         }
     }
 
-    // One sample of one channel: the voice, the burst state machine, the
-    // changing static and the mix.
-    std::int16_t Step(Channel& ch, std::int16_t input, double voiceOut, RandomGenerator& rng) {
+    // One sample of one channel, span_[at]: the voice, the burst state
+    // machine, the changing static and the mix (for a static sample, the
+    // mix waits for FinishStatic).
+    void Step(Channel& ch, std::uint32_t at, double voiceOut, RandomGenerator& rng) {
+        const std::int16_t input = span_[at];
         const double x = input;
+        bool awaiting = false;
         const double power = ch.level.Power(x);
         std::int16_t sample = Store(voiceOut * P_);  // the voice sample
 
@@ -200,10 +229,10 @@ private:
                     DrawGap(ch, rng);
                 }
             } else {
-                const double noise = ch.noise.Filter(GaussianNoiseFrom(rng, 0.0f, 1.0f), ch.noiseTaps);
-                double value = ch.amp * noise * P_ * 0.25;
-                if (bleed_) value = value + 0.75 * sample;
-                sample = Store(value);
+                ch.noise.Append(GaussianNoiseFrom(rng, 0.0f, 1.0f));
+                buffers_->pending[ch.index][ch.pending++] = {
+                    at, static_cast<std::uint32_t>(ch.noise.Mark() - 1 - ch.mark), ch.amp, sample, input};
+                awaiting = true;
             }
             if (ch.countdown == ch.gapStart) ch.gapActive = true;  // from the next sample on
             if (ch.countdown <= 0) {
@@ -214,11 +243,29 @@ private:
 
         if (ChangingStaticDue(rng)) Reband(ch, rng);
 
-        return Store((sample * wet_ + x * dry_) * 0.01);
+        if (!awaiting) span_[at] = Store((sample * wet_ + x * dry_) * 0.01);
+    }
+
+    // The static samples noted since the channel's mark: their filter
+    // outputs with the taps in force, the static value and the mix.
+    void FinishStatic(Channel& ch) {
+        if (ch.noise.Mark() == ch.mark) return;
+        double* out = buffers_->noiseOut;
+        ch.noise.OutputsSince(ch.mark, out, ch.noiseTaps);
+        const PendingStatic* pending = buffers_->pending[ch.index];
+        for (std::uint32_t i = 0; i < ch.pending; ++i) {
+            const PendingStatic& p = pending[i];
+            double value = p.amp * out[p.input] * P_ * 0.25;
+            if (bleed_) value = value + 0.75 * p.voice;
+            const std::int16_t sample = Store(value);
+            span_[p.sample] = Store((sample * wet_ + p.dry * dry_) * 0.01);
+        }
+        ch.mark = ch.noise.Mark();
+        ch.pending = 0;
     }
 
     void StartBurst(Channel& ch, RandomGenerator& rng) {
-        ch.noise.Filter(GaussianNoiseFrom(rng, 0.0f, 1.0f), ch.noiseTaps);  // primes the noise filter
+        ch.noise.Append(GaussianNoiseFrom(rng, 0.0f, 1.0f));  // primes the noise filter
         const int r = rng();
         ch.amp = randomAmplitude_ ? static_cast<float>(r * kOneOverRandMax * 0.6 + 0.4) : 1.0f;
         ch.burstLength = TruncatedCount(rate_ * durationSec_);
@@ -263,6 +310,7 @@ private:
         float lo = static_cast<float>(100.0 * GaussianNoiseFrom(rng, 3.0f, 2.0f));
         float hi = static_cast<float>(500.0 * GaussianNoiseFrom(rng, 3.0f, 2.0f));
         if (lo >= hi) std::swap(lo, hi);
+        FinishStatic(ch);  // what came before used the old taps
         BandPassDesign(lo, hi, rate_, ch.noiseTaps);
     }
 
@@ -285,6 +333,7 @@ private:
     double dry_ = 0.0;
     Channel channel_[2];
     std::int16_t lastFrame_[2] = {0, 0};
+    std::int16_t* span_ = nullptr;  // the samples of the span in hand
 };
 
 }  // namespace

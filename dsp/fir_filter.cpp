@@ -115,4 +115,9 @@ void FirFilter::FilterBlock(const double* inputs, double* out, std::size_t count
     end_ += count;
 }
 
+std::size_t FirFilter::OutputsSince(std::size_t mark, double* out, const double* h) const {
+    FirSums(h, storage_ + mark - kFirHistory, out, end_ - mark);
+    return end_ - mark;
+}
+
 }  // namespace dsp

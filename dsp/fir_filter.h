@@ -49,6 +49,17 @@ public:
     // outputs: the same values as `count` calls of Filter.
     void FilterBlock(const double* inputs, double* out, std::size_t count, const double* h);
 
+    // Outputs put off: Append adds an input without summing, and
+    // OutputsSince then writes the outputs of every input appended after
+    // `mark` (a value of Mark()), in order, with the taps `h`: the values
+    // Filter would have given with them. MakeRoom(count) before appending
+    // count inputs; a mark holds until the next MakeRoom, Filter or
+    // FilterBlock.
+    void MakeRoom(std::size_t count) { Reserve(count); }
+    std::size_t Mark() const { return end_; }
+    void Append(double input) { storage_[end_++] = input; }
+    std::size_t OutputsSince(std::size_t mark, double* out, const double* h) const;
+
 private:
     // Makes room for `count` more inputs after the last 80.
     void Reserve(std::size_t count);

@@ -8,8 +8,14 @@ namespace dsp {
 
 // A result as a 16-bit sample: truncated toward zero, the low 16 bits kept,
 // nothing saturates. A value that is not finite or lies beyond the 64-bit
-// range gives 0.
-std::int16_t Store(double value);
+// range gives 0. Inline: every effect calls it once or twice per sample.
+inline std::int16_t Store(double value) {
+    // 2^63: the first magnitude outside the signed 64-bit range.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (!std::isfinite(value) || value >= kLimit || value < -kLimit) return 0;
+    auto whole = static_cast<std::int64_t>(value);  // truncates toward zero
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(whole & 0xFFFF));
+}
 
 // P = 2^bitsPerSample: s = x / P maps 16-bit full scale to about +-0.5.
 double NormalisingFactor(std::uint16_t bitsPerSample);
