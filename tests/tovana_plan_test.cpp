@@ -272,7 +272,7 @@ TEST(TovanaOptions, FormsAndProblems) {
     ASSERT_TRUE(ParseApplyOptions({"-o", "out", "-j", "2", "a.wav", "b.wav", "c.wav"}, &batch, &error));
     EXPECT_EQ(batch.inputs.size(), 3u);
     EXPECT_EQ(BatchChildArgs(batch, "a.wav", "out/a.wav"),
-              (std::vector<std::string>{"apply", "--no-progress", "a.wav", "out/a.wav"}));
+              (std::vector<std::string>{"apply", "--no-progress", "--", "a.wav", "out/a.wav"}));
 
     // Each problem is caught by its own check, not by an earlier one.
     const std::vector<std::pair<std::vector<std::string>, const char*>> bad = {
