@@ -118,18 +118,28 @@ private:
     }
 
     void ProcessSpan(std::int16_t* samples, std::uint32_t frames) override {
-        RandomGenerator rng = random_;  // a local copy the compiler keeps in a register
-        std::uint32_t m = 0;            // samples modulated so far
+        // Local copies the compiler keeps in registers: the stores of the
+        // phases cannot touch them.
+        RandomGenerator rng = random_;
+        LevelGate gate = squelch_;
+        std::uint32_t m = 0;  // samples modulated so far
         if (!format_.stereo) {
-            for (std::uint32_t i = 0; i < frames; ++i) m += Phase(samples, i, mono_, false, rng, m);
+            Channel mono = mono_;
+            for (std::uint32_t i = 0; i < frames; ++i) m += Phase(samples, i, mono, false, gate, rng, m);
+            mono_ = mono;
         } else {
+            Channel left = left_;
+            Channel right = right_;
             const std::uint32_t count = 2 * frames;
             for (std::uint32_t i = 0; i + 1 < count; i += 2) {
-                m += Phase(samples, i, left_, true, rng, m);
-                m += Phase(samples, i + 1, right_, true, rng, m);
+                m += Phase(samples, i, left, true, gate, rng, m);
+                m += Phase(samples, i + 1, right, true, gate, rng, m);
             }
+            left_ = left;
+            right_ = right;
         }
         random_ = rng;
+        squelch_ = gate;
         const double wet = wet_;
         const double dry = dry_;
         for (std::uint32_t k = 0; k < m; ++k) {
@@ -147,10 +157,12 @@ private:
     // The first pass for samples[i]: false when it stays as it is (at or
     // below the squelch); otherwise its phase goes to theta_[m] and its
     // index to modulated_[m], and the result is true.
-    bool Phase(const std::int16_t* samples, std::uint32_t i, Channel& channel, bool stereoChannel,
-               RandomGenerator& rng, std::uint32_t m) {
+    __attribute__((always_inline)) bool Phase(const std::int16_t* samples, std::uint32_t i,
+                                              Channel& channel, bool stereoChannel,
+                                              const LevelGate& gate, RandomGenerator& rng,
+                                              std::uint32_t m) {
         const double x = samples[i];
-        if (!squelch_.Passes(channel.level.Power(x))) return false;
+        if (!gate.Passes(channel.level.Power(x))) return false;
 
         HopState& hop = channel.hop;
         double f = carrier_;
@@ -170,7 +182,13 @@ private:
             f = hop.f;
         }
 
-        theta_[m] = f * kTwoPi / rate_ * n_;
+        // f * 2pi / rate, worked out again only for a new f (a zero of the
+        // other sign too).
+        if (!(f == phaseF_) || std::signbit(f) != std::signbit(phaseF_)) {
+            phaseF_ = f;
+            phaseStep_ = f * kTwoPi / rate_;
+        }
+        theta_[m] = phaseStep_ * n_;
         modulated_[m] = i;
         n_ += 1.0;
 
@@ -205,6 +223,8 @@ private:
     std::uint32_t hopSamples_ = 0;
     std::uint32_t glideSamples_ = 1;
     double n_ = 0.0;  // the shared modulation counter
+    double phaseF_ = std::nan("");  // the f of phaseStep_
+    double phaseStep_ = 0.0;
     Channel mono_;
     Channel left_;
     Channel right_;

@@ -39,12 +39,13 @@ double GaussianNoiseFrom(Draw&& draw, float mean, float variance) {
 // normalised sample, reported as 10*log10(acc + 1e-9).
 class LevelFollower {
 public:
-    LevelFollower(double cOld, double cNew, double P) : cOld_(cOld), cNew_(cNew), P_(P) {}
+    LevelFollower(double cOld, double cNew, double P)
+        : cOld_(cOld), cNew_(cNew), oneOverP_(1.0 / P) {}
     double Update(double x);
     // The same step without the logarithm: returns acc + 1e-9, the power
     // whose 10*log10 Update(x) would report.
     double Power(double x) {
-        const double s = x * (1.0 / P_);
+        const double s = x * oneOverP_;
         acc_ = (s * s) * cNew_ + acc_ * cOld_;
         return acc_ + 1e-9;
     }
@@ -52,7 +53,7 @@ public:
 private:
     double cOld_;
     double cNew_;
-    double P_;
+    double oneOverP_;  // 1 / P, as the step would compute it
     double acc_ = 0.0;
 };
 
