@@ -142,10 +142,11 @@ private:
         squelch_ = gate;
         const double wet = wet_;
         const double dry = dry_;
+        for (std::uint32_t k = 0; k < m; ++k) theta_[k] = std::sin(theta_[k]);  // now the sines
         for (std::uint32_t k = 0; k < m; ++k) {
             std::int16_t& sample = samples[modulated_[k]];
             const double x = sample;
-            sample = Store(x * (std::sin(theta_[k]) * wet + dry) * 0.01);
+            sample = Store(x * (theta_[k] * wet + dry) * 0.01);
         }
     }
 
