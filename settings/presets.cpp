@@ -2,35 +2,53 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "settings/builtin_presets.h"
 #include "settings/registry_store.h"
 
 const char kNoSelectionToDeleteText[] = "You must select a preset before you can delete it!!!";
+const char kBuiltInDeleteText[] = "This is a built-in preset and it cannot be deleted!!!";
+// The Alienator's page has always refused with a text of its own.
+const char kAlienatorBuiltInDeleteText[] = "%s is a built-in preset and cannot be deleted!";
 const char kBuiltInOverwriteText[] = "%s is a built-in preset and cannot be overwritten!";
 const char kPresetExistsText[] = "The preset %s already exists!  Overwrite?";
 const char kUnusablePresetNameText[] =
     "A preset name cannot contain a backslash (\\) or be longer than 255 characters.  "
     "The preset was not saved.";
 
-CEffectStore::~CEffectStore() {
-    for (auto& entry : presetCollection) delete entry.second;
+EffectModel::EffectModel(EffectKind kind) : table_(&TableOf(kind)) {
+    WriteDefaults(TheEffectSettings(), *table_);
+    const BuiltInPresetList builtIns = BuiltInPresetsOf(kind);
+    for (std::size_t i = 0; i < builtIns.count; ++i) {
+        auto record = std::make_unique<PresetRecord>();
+        record->name = builtIns.presets[i].name;
+        record->settings.resize(table_->blockSize / sizeof(double));
+        std::memcpy(record->block(), builtIns.presets[i].block, table_->blockSize);
+        Put(std::move(record));
+    }
+}
+
+EffectModel::~EffectModel() {
+    for (auto& entry : collection_) delete entry.second;
     for (PresetRecord* record : retired_) delete record;
 }
 
-PresetRecord* CEffectStore::PutPreset(std::unique_ptr<PresetRecord> record) {
-    PresetRecord*& slot = presetCollection[record->name];
+double* EffectModel::OwnBlock() const {
+    return static_cast<double*>(BlockOf(TheEffectSettings(), *table_));
+}
+
+PresetRecord* EffectModel::Put(std::unique_ptr<PresetRecord> record) {
+    PresetRecord*& slot = collection_[record->name];
     if (slot != nullptr) retired_.push_back(slot);
     slot = record.release();
     return slot;
 }
 
-void CEffectStore::RemovePreset(const std::string& name, PresetRecord* record) {
-    auto entry = presetCollection.find(name);
-    if (entry != presetCollection.end()) {
+void EffectModel::Remove(const std::string& name, PresetRecord* record) {
+    auto entry = collection_.find(name);
+    if (entry != collection_.end()) {
         if (entry->second != record) retired_.push_back(entry->second);
-        presetCollection.erase(entry);
+        collection_.erase(entry);
     }
     auto retired = std::find(retired_.begin(), retired_.end(), record);
     if (retired != retired_.end()) retired_.erase(retired);
@@ -41,22 +59,11 @@ namespace presets {
 
 namespace {
 
-double* OwnBlock(const EffectTable& table) {
-    return static_cast<double*>(BlockOf(TheEffectSettings(), table));
-}
-
 // The list index a stored selection names: truncated toward zero, and -1
 // for anything below 0 or beyond what an int holds.
 int SelectionIndex(double selection) {
     if (!(selection >= 0.0 && selection < 2147483648.0)) return -1;
     return static_cast<int>(selection);
-}
-
-// The record a list entry carries; null for an index the list does not have.
-PresetRecord* RecordAt(CListBox& list, int index) {
-    void* data = list.GetItemDataPtr(index);
-    if (data == reinterpret_cast<void*>(-1)) return nullptr;
-    return static_cast<PresetRecord*>(data);
 }
 
 bool IsUsableKeyName(const std::string& name) {
@@ -72,124 +79,76 @@ std::string WithName(const char* format, const std::string& name) {
     return text;
 }
 
-void CreateBuiltIns(CEffectStore& effect, const EffectTable& table) {
-    const BuiltInPresetList builtIns = BuiltInPresetsOf(table.kind);
-    for (std::size_t i = 0; i < builtIns.count; ++i) {
-        auto record = std::make_unique<PresetRecord>();
-        record->name = builtIns.presets[i].name;
-        record->settings.resize(table.blockSize / sizeof(double));
-        std::memcpy(record->block(), builtIns.presets[i].block, table.blockSize);
-        effect.PutPreset(std::move(record));
-    }
-}
-
-void FillList(CEffectStore& effect, const EffectTable& table) {
-    CListBox& list = *effect.presetList;
-    list.ResetContent();
-    for (auto& entry : effect.presetCollection) {
-        const int index = list.AddString(entry.first);
-        list.SetItemDataPtr(index, entry.second);
-    }
-    double* block = OwnBlock(table);
-    list.SetCurSel(SelectionIndex(block[kPresetSelectionField]));
+int Activate(const EffectModel& effect) {
+    const double* block = effect.OwnBlock();
     CopyBlockMix(block, &TheEffectSettings().workingMix);
+    return SelectionIndex(block[kPresetSelectionField]);
 }
 
-void ApplySelected(CEffectStore& effect, const EffectTable& table, PresetPage& page) {
-    CListBox& list = *effect.presetList;
-    double* block = OwnBlock(table);
-    const int selected = list.GetCurSel();
+const PresetRecord* Apply(EffectModel& effect, int selected, const PresetRecord* record) {
+    double* block = effect.OwnBlock();
     block[kPresetSelectionField] = selected;
-    if (selected < 0) return;
-    const PresetRecord* record = RecordAt(list, selected);
-    if (record == nullptr) return;
-
-    page.ShowValues(record->block());
+    if (selected < 0 || record == nullptr) return nullptr;
     const double* values = static_cast<const double*>(record->block());
     CopyBlockMix(values, &TheEffectSettings().workingMix);
-    for (std::size_t i = kWetMixField; i < table.blockSize / sizeof(double); ++i) {
+    for (std::size_t i = kWetMixField; i < effect.table().blockSize / sizeof(double); ++i) {
         block[i] = values[i];
     }
+    return record;
 }
 
-void Save(CEffectStore& effect, const EffectTable& table, PresetPage& page,
-          platform::RegKey rootKey, platform::RegKey presetsKey) {
-    (void)rootKey;
-    effect.CommitControls();
-    std::string name;
-    if (!page.AskPresetName(&name)) return;
-
+UserMessage SaveRefusal(const EffectModel& effect, const std::string& name) {
     // A backslash would make the registry create nested keys, and a longer
     // name than a key can have would fail half-way.
-    if (!IsUsableKeyName(name)) {
-        AfxMessageBox(kUnusablePresetNameText, platform::kMbOk | platform::kMbIconExclamation);
-        return;
-    }
+    if (!IsUsableKeyName(name)) return {kUnusablePresetNameText, MessageKind::Warning, ""};
     // A user preset under a built-in name could never be deleted again.
-    if (FindBuiltInPreset(table.kind, name) != nullptr) {
-        AfxMessageBox(WithName(kBuiltInOverwriteText, name),
-                      platform::kMbOk | platform::kMbIconExclamation);
-        return;
+    if (FindBuiltInPreset(effect.table().kind, name) != nullptr) {
+        return {WithName(kBuiltInOverwriteText, name), MessageKind::Warning, ""};
     }
+    return {};
+}
 
-    CListBox& list = *effect.presetList;
-    double* block = OwnBlock(table);
-    const int existing = list.FindStringExact(-1, name);
-    if (existing >= 0) {
-        const int answer = AfxMessageBox(WithName(kPresetExistsText, name),
-                                         platform::kMbYesNo | platform::kMbIconQuestion);
-        if (answer != platform::kIdYes) return;
-    }
+UserMessage OverwriteQuestion(const std::string& name) {
+    return {WithName(kPresetExistsText, name), MessageKind::Question, ""};
+}
 
-    // The old preset goes and the new one arrives with all its values in
-    // one change of the store; a throw leaves the store as it was.
-    platform::RegistryBatch batch;
-    if (existing >= 0) {
-        block[kPresetSelectionField] = existing;
-        Delete(effect, table, page, presetsKey);
-    }
+PresetRecord* Store(EffectModel& effect, platform::RegKey presetsKey, const std::string& name) {
+    double* block = effect.OwnBlock();
     store::ScopedKey presetKey;
     store::CreateKey(presetsKey, name, presetKey.put());
     CopyMixToBlock(TheEffectSettings().workingMix, block);
-    store::WritePresetValues(presetKey.get(), table, block);
+    store::WritePresetValues(presetKey.get(), effect.table(), block);
     presetKey.Close();
-    batch.Commit();
 
     auto record = std::make_unique<PresetRecord>();
     record->name = name;
-    record->settings.assign(block, block + table.blockSize / sizeof(double));
-    PresetRecord* kept = effect.PutPreset(std::move(record));
-
-    const int index = list.AddString(name);
-    block[kPresetSelectionField] = index;
-    list.SetItemDataPtr(index, kept);
-    list.SetCurSel(index);
+    record->settings.assign(block, block + effect.table().blockSize / sizeof(double));
+    return effect.Put(std::move(record));
 }
 
-void Delete(CEffectStore& effect, const EffectTable& table, PresetPage& page,
-            platform::RegKey presetsKey) {
-    CListBox& list = *effect.presetList;
-    double* block = OwnBlock(table);
-    const double selection = block[kPresetSelectionField];
+void Select(EffectModel& effect, int index) { effect.OwnBlock()[kPresetSelectionField] = index; }
+
+int SelectionToDelete(const EffectModel& effect, int listCount) {
+    const double selection = effect.OwnBlock()[kPresetSelectionField];
     const int index = SelectionIndex(selection);
-    if (selection < 0.0 || index < 0 || index >= list.GetCount()) {
-        AfxMessageBox(kNoSelectionToDeleteText, platform::kMbOk);
-        return;
-    }
-    PresetRecord* record = RecordAt(list, index);
-    if (record == nullptr) {
-        AfxMessageBox(kNoSelectionToDeleteText, platform::kMbOk);
-        return;
-    }
-    if (FindBuiltInPreset(table.kind, record->name) != nullptr) {
-        page.RefuseBuiltInDelete(record->name);
-        return;
+    if (selection < 0.0 || index < 0 || index >= listCount) return -1;
+    return index;
+}
+
+bool Delete(EffectModel& effect, platform::RegKey presetsKey, PresetRecord* record,
+            UserMessage* refusal) {
+    if (FindBuiltInPreset(effect.table().kind, record->name) != nullptr) {
+        *refusal = effect.table().kind == EffectKind::Alienator
+                       ? UserMessage{WithName(kAlienatorBuiltInDeleteText, record->name),
+                                     MessageKind::Warning, ""}
+                       : UserMessage{kBuiltInDeleteText, MessageKind::Notice, ""};
+        return false;
     }
     const std::string name = record->name;
-    effect.RemovePreset(name, record);
+    effect.Remove(name, record);
     platform::RegDeleteKey(presetsKey, name);
-    list.DeleteString(index);
-    block[kPresetSelectionField] = -1.0;
+    effect.OwnBlock()[kPresetSelectionField] = -1.0;
+    return true;
 }
 
 }  // namespace presets

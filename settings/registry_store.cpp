@@ -5,10 +5,9 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/framework.h"
+#include "platform/resource_tables.h"
 #include "settings/registry_backup.h"
 #include "settings/store_repair.h"
-#include "ui/resources.h"
 
 const char kRegistryReadErrorCaption[] = "Zentrix CoolEdit Plugin Tovana: Registry Read Error";
 // The caption's spelling is the product's own.
@@ -36,7 +35,7 @@ const double* WorkingMixField(const SettingInfo& row) {
 }  // namespace
 
 std::string ResourceString(unsigned id) {
-    const char* text = resources::FindString(id);
+    const char* text = platform::FindStringResource(id);
     return text != nullptr ? text : std::string();
 }
 
@@ -117,7 +116,8 @@ void CreateKeys(platform::RegKey rootKey, platform::RegKey initKey, const Effect
     CreateKey(initKey, ResourceString(table.lastSettingsKeyId), key.put());
 }
 
-void LoadUserPresets(platform::RegKey rootKey, const EffectTable& table, CEffectStore& effect) {
+void LoadUserPresets(platform::RegKey rootKey, EffectModel& effect) {
+    const EffectTable& table = effect.table();
     const std::string presetsName = ResourceString(table.presetsKeyId);
     ScopedKey presetsKey;
     OpenKey(rootKey, presetsName, presetsKey.put());
@@ -146,7 +146,7 @@ void LoadUserPresets(platform::RegKey rootKey, const EffectTable& table, CEffect
             }
             ReadSetting(presetKey.get(), SettingName(row), &BlockValue(record->block(), row));
         }
-        effect.PutPreset(std::move(record));
+        effect.Put(std::move(record));
     }
 }
 
@@ -187,7 +187,7 @@ void RegistryStore::CloseOpenKeys() {
     store::CloseKey(&m_hPresetKey);
 }
 
-void RegistryStore::InitRegistry() {
+RegistryStore::Restored RegistryStore::InitRegistry(int activePage) {
     // A damaged store file is mended by these before anything reads it.
     store::InstallRepairRules();
     const std::string rootPath = store::ResourceString(store::kRootKeyId);
@@ -195,22 +195,22 @@ void RegistryStore::InitRegistry() {
     if (platform::RegOpenKey(platform::CurrentUserKey(), rootPath, &probe) !=
         platform::kErrorSuccess) {
         // First run, or the first opening after the tree was deleted: store
-        // the defaults that page construction wrote, the whole tree at once.
+        // the defaults the models hold, the whole tree at once.
         platform::RegistryBatch batch;
         store::CreateKey(platform::CurrentUserKey(), rootPath, &m_hRootKey);
         store::CloseKey(&m_hRootKey);
         CreateRegistryDefaults();
-        SaveSettingsToRegistry();
+        SaveSettingsToRegistry(activePage);
         batch.Commit();
-        return;
+        return Restored();
     }
     platform::RegCloseKey(probe);
     store::OpenKey(platform::CurrentUserKey(), rootPath, &m_hRootKey);
     for (int effect = 0; effect < kEffectCount; ++effect) {
-        StoreOf(effect).LoadUserPresets(m_hRootKey);
+        store::LoadUserPresets(m_hRootKey, *effects_[effect]);
     }
     store::CloseKey(&m_hRootKey);
-    LoadSettingsFromRegistry();
+    return LoadSettingsFromRegistry();
 }
 
 void RegistryStore::CreateRegistryDefaults() {
@@ -220,13 +220,13 @@ void RegistryStore::CreateRegistryDefaults() {
     store::WriteSetting(m_hInitKey, store::ResourceString(store::kLastActiveEffectId),
                         store::kFirstRunActiveEffect);
     for (int effect = 0; effect < kEffectCount; ++effect) {
-        StoreOf(effect).CreateKeys(m_hRootKey, m_hInitKey);
+        store::CreateKeys(m_hRootKey, m_hInitKey, effects_[effect]->table());
     }
     store::CloseKey(&m_hInitKey);
     store::CloseKey(&m_hRootKey);
 }
 
-void RegistryStore::LoadSettingsFromRegistry() {
+RegistryStore::Restored RegistryStore::LoadSettingsFromRegistry() {
     store::OpenKey(platform::CurrentUserKey(), store::ResourceString(store::kRootKeyId),
                    &m_hRootKey);
     store::OpenKey(m_hRootKey, store::ResourceString(store::kInitKeyId), &m_hInitKey);
@@ -240,25 +240,24 @@ void RegistryStore::LoadSettingsFromRegistry() {
     double lastActive = 0.0;
     store::ReadSetting(m_hInitKey, lastActiveName, &lastActive);
 
-    // A page's controls exist only once it has been active, and loading ends
-    // with showing the settings on them.
     for (int effect = 0; effect < kEffectCount; ++effect) {
-        ActivatePage(effect);
-        StoreOf(effect).LoadLastSettings(m_hInitKey);
+        store::LoadLastSettings(m_hInitKey, effects_[effect]->table());
     }
-    const int page = PageOfStoredEffect(lastActive);
-    ActivatePage(page);
+    Restored restored;
+    restored.firstRun = false;
+    restored.page = PageOfStoredEffect(lastActive);
 
     EffectSettings& settings = TheEffectSettings();
-    const double* block = static_cast<const double*>(BlockOf(settings, TableOf(page)));
+    const double* block = effects_[restored.page]->OwnBlock();
     CopyBlockMix(block, &settings.workingMix);
-    SelectPresetEntry(ListIndexOf(block[kPresetSelectionField]));
+    restored.listSelection = ListIndexOf(block[kPresetSelectionField]);
 
     store::CloseKey(&m_hInitKey);
     store::CloseKey(&m_hRootKey);
+    return restored;
 }
 
-void RegistryStore::SaveSettingsToRegistry() {
+void RegistryStore::SaveSettingsToRegistry(int activePage) {
     // Every effect's settings and the active page land together or not at
     // all; a write that fails is not reported.
     platform::RegistryBatch batch;
@@ -266,9 +265,9 @@ void RegistryStore::SaveSettingsToRegistry() {
                    &m_hRootKey);
     store::OpenKey(m_hRootKey, store::ResourceString(store::kInitKeyId), &m_hInitKey);
     store::WriteSetting(m_hInitKey, store::ResourceString(store::kLastActiveEffectId),
-                        static_cast<double>(ActivePageIndex()));
+                        static_cast<double>(activePage));
     for (int effect = 0; effect < kEffectCount; ++effect) {
-        StoreOf(effect).SaveLastSettings(m_hInitKey);
+        store::SaveLastSettings(m_hInitKey, effects_[effect]->table());
     }
     store::CloseKey(&m_hInitKey);
     store::CloseKey(&m_hRootKey);
@@ -287,7 +286,7 @@ void RegistryStore::ClosePresetKeys() {
     store::CloseKey(&m_hRootKey);
 }
 
-void RegistryStore::ReportRegistryError(const std::string& name) {
+UserMessage RegistryStore::BeginRecovery(const std::string& name) {
     CloseOpenKeys();
 
     // Deleting the tree takes every user preset with it; keep a copy the
@@ -304,20 +303,24 @@ void RegistryStore::ReportRegistryError(const std::string& name) {
     } else {
         text += "If the problem persists, please contact Kestrum support.";
     }
-    ShowRegistryMessage(text, kRegistryReadErrorCaption, platform::kMbOk | platform::kMbIconError);
+    return {text, MessageKind::Error, kRegistryReadErrorCaption};
+}
 
+bool RegistryStore::ResetTree(UserMessage* failure) {
     platform::RegKey parent = nullptr;
     if (platform::RegOpenKey(platform::CurrentUserKey(),
                              store::ResourceString(store::kParentKeyId),
                              &parent) != platform::kErrorSuccess) {
-        return;
+        return true;
     }
     const long error =
         platform::RegDeleteTree(parent, store::ResourceString(store::kRootNameId));
+    platform::RegCloseKey(parent);
     // A tree that is already gone is what the deletion wants.
     if (error != platform::kErrorSuccess && error != platform::kErrorFileNotFound) {
-        ShowRegistryMessage(platform::SystemMessageText(error), kRegistryResetErrorCaption,
-                            platform::kMbOk | platform::kMbIconError);
+        *failure = {platform::SystemMessageText(error), MessageKind::Error,
+                    kRegistryResetErrorCaption};
+        return false;
     }
-    platform::RegCloseKey(parent);
+    return true;
 }

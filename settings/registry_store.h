@@ -13,7 +13,7 @@
 #include <string>
 
 #include "platform/registry.h"
-#include "settings/effect_store.h"
+#include "settings/presets.h"
 #include "settings/setting_tables.h"
 
 namespace store {
@@ -61,57 +61,68 @@ void ReadSetting(platform::RegKey key, const std::string& name, double* value);
 // Writes one setting as its 8 raw bytes; a failing write is not reported.
 void WriteSetting(platform::RegKey key, const std::string& name, double value);
 
-// The registry side of each effect's CEffectStore operations, driven by the
+// The registry side of each effect's settings and presets, driven by the
 // effect's table.
 void SaveLastSettings(platform::RegKey initKey, const EffectTable& table);
 // Reads the last-settings key into the effect's block (its own mix copy
 // included). Showing the settings is the page's business.
 void LoadLastSettings(platform::RegKey initKey, const EffectTable& table);
 void CreateKeys(platform::RegKey rootKey, platform::RegKey initKey, const EffectTable& table);
-void LoadUserPresets(platform::RegKey rootKey, const EffectTable& table, CEffectStore& effect);
+void LoadUserPresets(platform::RegKey rootKey, EffectModel& effect);
 // The preset values of `block` (every setting but "Preset Selection").
 void WritePresetValues(platform::RegKey presetKey, const EffectTable& table, const void* block);
 
 }  // namespace store
 
 // The plug-in dialog's side of the store: the four keys it holds open while
-// one of its registry operations runs, and the operations themselves. The
-// dialog supplies its pages, its sheet and its message boxes.
+// one of its registry operations runs, and the operations themselves, on
+// the effects' models the dialog holds. Every failure is thrown as the name
+// of the key or value, for the recovery rule.
 class RegistryStore {
 public:
-    virtual ~RegistryStore();
+    explicit RegistryStore(EffectModel* const* effects) : effects_(effects) {}
+    ~RegistryStore();
+    RegistryStore(const RegistryStore&) = delete;
+    RegistryStore& operator=(const RegistryStore&) = delete;
 
     platform::RegKey m_hRootKey = nullptr;
     platform::RegKey m_hInitKey = nullptr;
     platform::RegKey m_hPresetsKey = nullptr;
     platform::RegKey m_hPresetKey = nullptr;
 
-    // Opening: creates the tree with the page defaults on the first run,
-    // otherwise loads every effect's user presets and last settings.
-    void InitRegistry();
-    void CreateRegistryDefaults();
-    void LoadSettingsFromRegistry();
-    void SaveSettingsToRegistry();
-    // The recovery rule for a thrown key or value name: close what is open,
-    // back the tree up, tell the user, delete the tree.
-    void ReportRegistryError(const std::string& name);
+    // What the dialog shows once the store is read: on a first run nothing
+    // changes; otherwise `page` becomes the active page and the preset list
+    // selects `listSelection` (-1: nothing).
+    struct Restored {
+        bool firstRun = true;
+        int page = 0;
+        int listSelection = -1;
+    };
 
-    // The keys the Save Preset and Delete Preset buttons hand to the page:
-    // the root into m_hRootKey, the effect's presets key into m_hPresetsKey.
+    // Opening: creates the tree with the defaults on the first run (storing
+    // `activePage` as the last active one), otherwise loads every effect's
+    // user presets and last settings into the models.
+    Restored InitRegistry(int activePage);
+    void CreateRegistryDefaults();
+    Restored LoadSettingsFromRegistry();
+    void SaveSettingsToRegistry(int activePage);
+
+    // The recovery rule for a thrown key or value name, in two steps so the
+    // user reads the first message before the tree goes: close what is
+    // open, back the tree up and say so; then delete the tree, which gives
+    // a second message only when the deletion fails.
+    UserMessage BeginRecovery(const std::string& name);
+    bool ResetTree(UserMessage* failure);
+
+    // The keys the Save Preset and Delete Preset buttons work in: the root
+    // into m_hRootKey, the effect's presets key into m_hPresetsKey.
     void OpenPresetKeys(int effect);
     void ClosePresetKeys();
 
-protected:
-    virtual CEffectStore& StoreOf(int effect) = 0;
-    virtual void ActivatePage(int effect) = 0;
-    virtual int ActivePageIndex() const = 0;
-    virtual void SelectPresetEntry(int index) = 0;
-    // A message box owned by the dialog, with a caption of its own.
-    virtual int ShowRegistryMessage(const std::string& text, const std::string& caption,
-                                    unsigned type) = 0;
-
 private:
     void CloseOpenKeys();
+
+    EffectModel* const* effects_;  // kEffectCount of them, in EffectKind order
 };
 
 // The texts of the recovery rule.

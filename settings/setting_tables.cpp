@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <iterator>
 
-#include "ui/resources.h"
+#include "platform/resource_tables.h"
 
 namespace {
 
@@ -132,7 +132,7 @@ double SettingValue(const EffectSettings& settings, const EffectTable& table,
 }
 
 std::string SettingName(const SettingInfo& setting) {
-    const char* text = resources::FindString(setting.nameId);
+    const char* text = platform::FindStringResource(setting.nameId);
     return text != nullptr ? text : std::string();
 }
 

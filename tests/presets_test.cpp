@@ -130,64 +130,18 @@ TEST_F(PresetsTest, BuiltInNamesAreRefusedOnEveryPage) {
     EXPECT_FALSE(KeyExists(Preset("Cylonator", "Boorg")));
 }
 
-// A page that answers the name question with a fixed name.
-class NamingPage : public PresetPage {
-public:
-    explicit NamingPage(std::string name) : name_(std::move(name)) {}
-    void ShowValues(const void*) override {}
-    bool AskPresetName(std::string* name) override {
-        *name = name_;
-        return true;
-    }
-    void RefuseBuiltInDelete(const std::string&) override {}
-
-private:
-    std::string name_;
-};
-
-class BareStore : public CEffectStore {
-public:
-    BareStore() : CEffectStore(nullptr) {}
-    void SaveLastSettings(platform::RegKey) override {}
-    void LoadLastSettings(platform::RegKey) override {}
-    void CreateKeys(platform::RegKey, platform::RegKey) override {}
-    void LoadUserPresets(platform::RegKey) override {}
-    void ApplySelectedPreset() override {}
-    void FillPresetList() override {}
-    void SavePreset(platform::RegKey, platform::RegKey) override {}
-    void DeletePreset(platform::RegKey) override {}
-    void CommitControls() override { ++commits; }
-    void CreateBuiltInPresets() override {}
-    void ShowSettings() override {}
-    int commits = 0;
-};
-
-TEST_F(PresetsTest, SaveItselfRefusesNamesTheRegistryCannotHold) {
-    platform::RegKey presetsKey = nullptr;
-    ASSERT_EQ(platform::RegCreateKey(platform::CurrentUserKey(), Root() + "\\Alienator Presets",
-                                     &presetsKey),
-              0);
-    platform::ScriptedEventSource source({}, true);
-    platform::SetEventSource(&source);
-    BareStore effect;
+TEST_F(PresetsTest, NamesTheRegistryCannotHoldAreRefusedBeforeAnythingIsStored) {
+    EffectModel model(EffectKind::Alienator);
     for (const std::string& name : {std::string("Left\\Right"), std::string(256, 'x')}) {
-        NamingPage page(name);
-        presets::Save(effect, TableOf(EffectKind::Alienator), page, nullptr, presetsKey);
-    }
-    platform::SetEventSource(nullptr);
-    platform::RegCloseKey(presetsKey);
-
-    EXPECT_EQ(effect.commits, 2);
-    EXPECT_TRUE(effect.presetCollection.empty());
-    ASSERT_EQ(source.messageBoxes().size(), 2u);
-    for (const auto& box : source.messageBoxes()) {
-        EXPECT_EQ(box.box.text,
+        const UserMessage refusal = presets::SaveRefusal(model, name);
+        EXPECT_EQ(refusal.text,
                   "A preset name cannot contain a backslash (\\) or be longer than 255 "
                   "characters.  The preset was not saved.");
-        EXPECT_EQ(box.box.type, platform::kMbOk | platform::kMbIconExclamation);
+        EXPECT_EQ(refusal.kind, MessageKind::Warning);
     }
-    EXPECT_FALSE(KeyExists(Preset("Alienator", "Left")));
-    EXPECT_FALSE(KeyExists(Preset("Alienator", std::string(255, 'x'))));
+    EXPECT_EQ(presets::SaveRefusal(model, std::string(255, 'x')).text, "");
+    EXPECT_EQ(presets::SaveRefusal(model, "Computer").text,
+              "Computer is a built-in preset and cannot be overwritten!");
 }
 
 TEST_F(PresetsTest, DeleteRules) {

@@ -1,6 +1,6 @@
-// The registry store: the tree it creates, what it reads back, the
-// value-reading rule and the recovery rule, with the dialog and its pages
-// replaced by stand-ins that record what the store asks of them.
+// The registry store: the tree it creates, what it reads back into the
+// effects' models, the value-reading rule and the recovery rule, with no
+// dialog at all.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,61 +16,40 @@
 
 namespace {
 
-// An effect's store without a page: the registry operations are the real
-// ones, the list and the controls are left out.
-class FakeEffect : public CEffectStore {
-public:
-    explicit FakeEffect(int effect) : CEffectStore(nullptr), table_(TableOf(effect)) {
-        WriteDefaults(TheEffectSettings(), table_);
-        CreateBuiltInPresets();
-    }
-    void SaveLastSettings(platform::RegKey init) override { store::SaveLastSettings(init, table_); }
-    void LoadLastSettings(platform::RegKey init) override {
-        store::LoadLastSettings(init, table_);
-        ShowSettings();
-    }
-    void CreateKeys(platform::RegKey root, platform::RegKey init) override {
-        store::CreateKeys(root, init, table_);
-    }
-    void LoadUserPresets(platform::RegKey root) override {
-        store::LoadUserPresets(root, table_, *this);
-    }
-    void ApplySelectedPreset() override {}
-    void FillPresetList() override {}
-    void SavePreset(platform::RegKey, platform::RegKey) override {}
-    void DeletePreset(platform::RegKey) override {}
-    void CommitControls() override {}
-    void CreateBuiltInPresets() override { presets::CreateBuiltIns(*this, table_); }
-    void ShowSettings() override { ++shown; }
-
-    int shown = 0;
-
-private:
-    const EffectTable& table_;
-};
-
 struct Box {
     std::string text;
     std::string caption;
-    unsigned type;
+    MessageKind kind;
 };
 
-class FakeDialog : public RegistryStore {
+// The store on the effects' models, as the dialog holds them, with the
+// dialog's handling of a thrown name: the recovery rule's messages are
+// recorded instead of shown.
+class FakeDialog {
 public:
     FakeDialog() {
         for (int effect = 0; effect < kEffectCount; ++effect) {
-            effects.push_back(std::make_unique<FakeEffect>(effect));
+            models.push_back(std::make_unique<EffectModel>(static_cast<EffectKind>(effect)));
+            pointers[effect] = models.back().get();
         }
         // The dialog shows its first page before the store runs, and the
         // page's activation makes its effect's mix the working mix.
         CopyBlockMix(&TheEffectSettings().alienator.presetSelection, &TheEffectSettings().workingMix);
     }
 
-    std::vector<std::unique_ptr<FakeEffect>> effects;
-    std::vector<int> activations;
-    std::vector<int> selections;
+    std::vector<std::unique_ptr<EffectModel>> models;
+    EffectModel* pointers[kEffectCount] = {};
+    RegistryStore store{pointers};
+    RegistryStore::Restored restored;
     std::vector<Box> boxes;
-    int active = 0;
+
+    void InitRegistry() { restored = store.InitRegistry(0); }
+    void SaveSettingsToRegistry() { store.SaveSettingsToRegistry(0); }
+    void ReportRegistryError(const std::string& name) {
+        Record(store.BeginRecovery(name));
+        UserMessage failure;
+        if (!store.ResetTree(&failure)) Record(failure);
+    }
 
     // Runs an operation as the dialog does: a thrown name goes to the
     // recovery rule. Returns the name, empty when nothing was thrown.
@@ -85,19 +64,8 @@ public:
         return {};
     }
 
-protected:
-    CEffectStore& StoreOf(int effect) override { return *effects[effect]; }
-    void ActivatePage(int effect) override {
-        activations.push_back(effect);
-        active = effect;
-    }
-    int ActivePageIndex() const override { return active; }
-    void SelectPresetEntry(int index) override { selections.push_back(index); }
-    int ShowRegistryMessage(const std::string& text, const std::string& caption,
-                            unsigned type) override {
-        boxes.push_back({text, caption, type});
-        return platform::kIdOk;
-    }
+private:
+    void Record(const UserMessage& message) { boxes.push_back({message.text, message.caption, message.kind}); }
 };
 
 class RegistryStoreTest : public StoreFixture {
@@ -125,9 +93,8 @@ TEST_F(RegistryStoreTest, FirstRunStoresEveryDefaultAndReadsNothing) {
             EXPECT_EQ(Stored(last, SettingName(table.settings[i])), table.settings[i].defaultValue)
                 << table.name << " " << SettingName(table.settings[i]);
         }
-        EXPECT_EQ(dialog.effects[effect]->shown, 0);
     }
-    EXPECT_TRUE(dialog.activations.empty());
+    EXPECT_TRUE(dialog.restored.firstRun);
     EXPECT_TRUE(dialog.boxes.empty());
 }
 
@@ -156,30 +123,30 @@ TEST_F(RegistryStoreTest, LaterRunLoadsPresetsThenSettingsAndRestoresTheLastPage
     FakeDialog dialog;
     ASSERT_EQ(dialog.Run([&] { dialog.InitRegistry(); }), "");
 
-    EXPECT_EQ(dialog.activations, (std::vector<int>{0, 1, 2, 3, 2}));
-    for (auto& effect : dialog.effects) EXPECT_EQ(effect->shown, 1);
+    EXPECT_FALSE(dialog.restored.firstRun);
+    EXPECT_EQ(dialog.restored.page, 2);
     const EffectSettings& settings = TheEffectSettings();
     EXPECT_EQ(settings.deepenator.combDelayLeft, 500.0);
     EXPECT_EQ(settings.alienator.wetMix, 55.0);
     EXPECT_EQ(settings.workingMix.wetMix, 70.0);
     EXPECT_EQ(settings.workingMix.dryMix, 30.0);
     EXPECT_EQ(settings.workingMix.mixLinked, 0.0);
-    EXPECT_EQ(dialog.selections, std::vector<int>{3});
+    EXPECT_EQ(dialog.restored.listSelection, 3);
 
-    auto& communicator = dialog.effects[1]->presetCollection;
+    const auto& communicator = dialog.models[1]->collection();
     EXPECT_EQ(communicator.size(), 6u);
     ASSERT_EQ(communicator.count("Radio"), 1u);
-    const auto* loaded = static_cast<const CommunicatorSettings*>(communicator["Radio"]->block());
+    const auto* loaded = static_cast<const CommunicatorSettings*>(communicator.at("Radio")->block());
     EXPECT_EQ(loaded->fullness, 3000.0);
     EXPECT_EQ(loaded->aliasing, 1.0);
     EXPECT_EQ(loaded->randomAmplitude, 0.0);
     EXPECT_EQ(loaded->voiceBleed, 1.0);
     EXPECT_EQ(loaded->wetMix, 60.0);
     // The stored preset takes the built-in's place.
-    EXPECT_EQ(static_cast<const CommunicatorSettings*>(communicator["Stormtrooper"]->block())->fullness,
+    EXPECT_EQ(static_cast<const CommunicatorSettings*>(communicator.at("Stormtrooper")->block())->fullness,
               3000.0);
-    EXPECT_EQ(dialog.m_hRootKey, nullptr);
-    EXPECT_EQ(dialog.m_hInitKey, nullptr);
+    EXPECT_EQ(dialog.store.m_hRootKey, nullptr);
+    EXPECT_EQ(dialog.store.m_hInitKey, nullptr);
 }
 
 TEST_F(RegistryStoreTest, ValueReadingRule) {
@@ -229,8 +196,7 @@ TEST_F(RegistryStoreTest, LastActiveEffectOutsideThePagesOpensTheFirstPage) {
         StoreDouble(Init(), "Last Active Effect", stored);
         FakeDialog dialog;
         ASSERT_EQ(dialog.Run([&] { dialog.InitRegistry(); }), "") << stored;
-        ASSERT_FALSE(dialog.activations.empty());
-        EXPECT_EQ(dialog.activations.back(), stored == 3.9 ? 3 : 0) << stored;
+        EXPECT_EQ(dialog.restored.page, stored == 3.9 ? 3 : 0) << stored;
     }
 }
 
@@ -247,7 +213,7 @@ TEST_F(RecoveryTest, MissingValueIsReportedBackedUpAndTheTreeDeleted) {
     ASSERT_EQ(dialog.boxes.size(), 1u);
     const Box& box = dialog.boxes[0];
     EXPECT_EQ(box.caption, "Zentrix CoolEdit Plugin Tovana: Registry Read Error");
-    EXPECT_EQ(box.type, platform::kMbOk | platform::kMbIconError);
+    EXPECT_EQ(box.kind, MessageKind::Error);
     const std::string expected =
         "The plugin could not find the Squelch registry key.  All registry entries for the "
         "plugin will be reinitialized, please try launching the plugin again.  A copy of the old "
@@ -258,10 +224,10 @@ TEST_F(RecoveryTest, MissingValueIsReportedBackedUpAndTheTreeDeleted) {
 
     EXPECT_FALSE(KeyExists(Root()));
     EXPECT_TRUE(KeyExists("Software\\Kestrum"));
-    EXPECT_EQ(dialog.m_hRootKey, nullptr);
-    EXPECT_EQ(dialog.m_hInitKey, nullptr);
-    EXPECT_EQ(dialog.m_hPresetsKey, nullptr);
-    EXPECT_EQ(dialog.m_hPresetKey, nullptr);
+    EXPECT_EQ(dialog.store.m_hRootKey, nullptr);
+    EXPECT_EQ(dialog.store.m_hInitKey, nullptr);
+    EXPECT_EQ(dialog.store.m_hPresetsKey, nullptr);
+    EXPECT_EQ(dialog.store.m_hPresetKey, nullptr);
 
     const std::string text = ReadFile(backup);
     EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\n\n", 0), 0u);
@@ -296,7 +262,7 @@ TEST_F(RecoveryTest, IncompleteUserPresetIsReportedByTheMissingValue) {
     }
     FakeDialog dialog;
     EXPECT_EQ(dialog.Run([&] { dialog.InitRegistry(); }), "Aliasing");
-    EXPECT_EQ(dialog.effects[1]->presetCollection.count("Half"), 0u);
+    EXPECT_EQ(dialog.models[1]->collection().count("Half"), 0u);
     EXPECT_FALSE(KeyExists(Root()));
 }
 
@@ -311,7 +277,7 @@ TEST_F(RecoveryTest, FailingDeletionShowsTheSystemText) {
     EXPECT_EQ(dialog.boxes[1].caption,
               "Zentrix CoolEfit Plugin Tovana: Error Reinitializing Registry");
     EXPECT_EQ(dialog.boxes[1].text, platform::SystemMessageText(platform::kErrorAccessDenied));
-    EXPECT_EQ(dialog.boxes[1].type, platform::kMbOk | platform::kMbIconError);
+    EXPECT_EQ(dialog.boxes[1].kind, MessageKind::Error);
     EXPECT_TRUE(KeyExists(Root()));
 }
 
@@ -321,8 +287,8 @@ TEST_F(RecoveryTest, FailureWhileKeysAreOpenClosesThemAndKeepsEarlierBackups) {
                                              platform::kErrorFileNotFound);
     FakeDialog dialog;
     ASSERT_EQ(dialog.Run([&] { dialog.SaveSettingsToRegistry(); }), "Last Cylonator Settings");
-    EXPECT_EQ(dialog.m_hRootKey, nullptr);
-    EXPECT_EQ(dialog.m_hInitKey, nullptr);
+    EXPECT_EQ(dialog.store.m_hRootKey, nullptr);
+    EXPECT_EQ(dialog.store.m_hInitKey, nullptr);
     EXPECT_FALSE(KeyExists(Root()));
 
     CreateTree();

@@ -2,8 +2,6 @@
 
 namespace {
 
-const char kBuiltInDeleteText[] = "%s is a built-in preset and cannot be deleted!";
-
 PageLayout Layout() {
     using C = CAlienator;
     PageLayout layout;
@@ -39,9 +37,4 @@ bool CAlienator::OnCheckBoxClicked(int box) {
     StoreSetting(box, checked ? 1.0 : 0.0);
     if (box == kHopEnabledBox) EnableHopping(checked);
     return true;
-}
-
-void CAlienator::RefuseBuiltInDelete(const std::string& name) {
-    AfxMessageBox(presets::WithName(kBuiltInDeleteText, name),
-                  platform::kMbOk | platform::kMbIconExclamation);
 }

@@ -25,7 +25,6 @@ public:
 protected:
     void ShowValues(const void* block) override;
     bool OnCheckBoxClicked(int box) override;
-    void RefuseBuiltInDelete(const std::string& name) override;
 
 private:
     void EnableHopping(bool enable);

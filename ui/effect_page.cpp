@@ -3,12 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "settings/registry_store.h"
-#include "ui/preset_name_dialog.h"
-
 namespace {
-
-const char kBuiltInDeleteText[] = "This is a built-in preset and it cannot be deleted!!!";
 
 bool Contains(const std::vector<int>& ids, int id) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
@@ -26,14 +21,10 @@ int TruncateToInt(double value) {
 std::string IntText(int value) { return std::to_string(value); }
 
 EffectPage::EffectPage(const PageLayout& layout, CListBox* presetList)
-    : CPropertyPage(TableOf(layout.kind).pageTemplate),
-      CEffectStore(presetList),
-      layout_(layout) {
-    WriteDefaults(TheEffectSettings(), table());
+    : CPropertyPage(TableOf(layout.kind).pageTemplate), layout_(layout), presetList_(presetList) {
     for (int control : layout_.mirrored) {
         mirrors_.push_back(TruncateToInt(RowOf(control).defaultValue));
     }
-    CreateBuiltInPresets();
 }
 
 EffectPage::~EffectPage() = default;
@@ -62,49 +53,28 @@ int EffectPage::Mirror(int control) const {
     return 0;
 }
 
-// --- Registry and presets ----------------------------------------------------
+// --- Presets -----------------------------------------------------------------
 
-void EffectPage::SaveLastSettings(platform::RegKey initKey) {
-    store::SaveLastSettings(initKey, table());
+PresetRecord* EffectPage::RecordAt(int index) const {
+    void* data = presetList_->GetItemDataPtr(index);
+    if (data == reinterpret_cast<void*>(-1)) return nullptr;
+    return static_cast<PresetRecord*>(data);
 }
 
-void EffectPage::LoadLastSettings(platform::RegKey initKey) {
-    store::LoadLastSettings(initKey, table());
-    ShowSettings();
+void EffectPage::FillPresetList() {
+    CListBox& list = *presetList_;
+    list.ResetContent();
+    for (const auto& entry : model_->collection()) {
+        const int index = list.AddString(entry.first);
+        list.SetItemDataPtr(index, entry.second);
+    }
+    list.SetCurSel(presets::Activate(*model_));
 }
 
-void EffectPage::CreateKeys(platform::RegKey rootKey, platform::RegKey initKey) {
-    store::CreateKeys(rootKey, initKey, table());
-}
-
-void EffectPage::LoadUserPresets(platform::RegKey rootKey) {
-    store::LoadUserPresets(rootKey, table(), *this);
-}
-
-void EffectPage::ApplySelectedPreset() { presets::ApplySelected(*this, table(), *this); }
-
-void EffectPage::FillPresetList() { presets::FillList(*this, table()); }
-
-void EffectPage::SavePreset(platform::RegKey rootKey, platform::RegKey presetsKey) {
-    presets::Save(*this, table(), *this, rootKey, presetsKey);
-}
-
-void EffectPage::DeletePreset(platform::RegKey presetsKey) {
-    presets::Delete(*this, table(), *this, presetsKey);
-}
-
-void EffectPage::CreateBuiltInPresets() { presets::CreateBuiltIns(*this, table()); }
-
-bool EffectPage::AskPresetName(std::string* name) {
-    std::string typed;
-    PresetNameDialog dialog(typed);
-    if (dialog.DoModal() != platform::kIdOk) return false;
-    *name = typed;
-    return true;
-}
-
-void EffectPage::RefuseBuiltInDelete(const std::string&) {
-    AfxMessageBox(kBuiltInDeleteText, platform::kMbOk);
+void EffectPage::ApplySelectedPreset() {
+    const int selected = presetList_->GetCurSel();
+    const PresetRecord* record = selected >= 0 ? RecordAt(selected) : nullptr;
+    if (presets::Apply(*model_, selected, record) != nullptr) ShowValues(record->block());
 }
 
 // --- Controls ---------------------------------------------------------------
@@ -115,7 +85,6 @@ void EffectPage::CommitControls() {
 }
 
 void EffectPage::ShowSettings() {
-    // Loading the stored settings may come before the page has a window.
     if (!IsWindow()) return;
     ShowValues(OwnBlock());
 }

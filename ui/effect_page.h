@@ -1,7 +1,8 @@
 // The frame shared by the four effect pages: a property page of the effect
 // sheet that shows its effect's block of EffectSettings on sliders, value
-// edits and check boxes, writes the user's changes back, and carries out the
-// effect's registry and preset operations through its CEffectStore base.
+// edits and check boxes, writes the user's changes back, and shows its
+// effect's presets in the dialog's list. The settings and presets live in
+// the effect's model (settings/presets.h), which the dialog holds.
 //
 // A page class adds only what is its own: its control orders (PageLayout),
 // how ShowSettings walks its controls, its click rules and, on the
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "platform/framework.h"
-#include "settings/effect_store.h"
 #include "settings/presets.h"
 #include "settings/setting_tables.h"
 
@@ -29,25 +29,25 @@ struct PageLayout {
     std::vector<int> committed;
 };
 
-class EffectPage : public CPropertyPage, public CEffectStore, protected PresetPage {
+class EffectPage : public CPropertyPage {
 public:
     EffectPage(const PageLayout& layout, CListBox* presetList);
     ~EffectPage() override;
 
     EffectKind kind() const { return layout_.kind; }
+    // The effect's model, which the page shows and edits; set by the dialog
+    // before the sheet shows the page.
+    void Attach(EffectModel* model) { model_ = model; }
 
-    // CEffectStore
-    void SaveLastSettings(platform::RegKey initKey) override;
-    void LoadLastSettings(platform::RegKey initKey) override;
-    void CreateKeys(platform::RegKey rootKey, platform::RegKey initKey) override;
-    void LoadUserPresets(platform::RegKey rootKey) override;
-    void ApplySelectedPreset() override;
-    void FillPresetList() override;
-    void SavePreset(platform::RegKey rootKey, platform::RegKey presetsKey) override;
-    void DeletePreset(platform::RegKey presetsKey) override;
-    void CommitControls() override;
-    void CreateBuiltInPresets() override;
-    void ShowSettings() override;
+    // The list shows the effect's presets and selects the entry at its
+    // "Preset Selection"; the effect's own mix becomes the working mix.
+    void FillPresetList();
+    // The list's selection becomes the effect's and, when it is an entry,
+    // the preset's values become the settings and show on the page.
+    void ApplySelectedPreset();
+    // Slider and check-box values become the effect's settings.
+    void CommitControls();
+    void ShowSettings();
 
     // CPropertyPage
     bool OnInitDialog() override;
@@ -59,20 +59,25 @@ public:
     // The integer mirror of a control; for tests and the page classes.
     int Mirror(int control) const;
 
+    // The preset list entry at `index` and its record (null when the list
+    // has no such entry).
+    PresetRecord* RecordAt(int index) const;
+
 protected:
+    // Shows a block (the effect's own or a preset's) on the page's controls,
+    // enabling rules included.
+    virtual void ShowValues(const void* block) = 0;
+
     // A slider of the page moved: the frame's rule writes "%d" of the
     // position into its edit and stores the position as the setting.
     virtual void OnSliderMoved(int slider);
     // A check box of the page was clicked; false when it has no click rule.
     virtual bool OnCheckBoxClicked(int box);
 
-    // PresetPage
-    bool AskPresetName(std::string* name) override;
-    void RefuseBuiltInDelete(const std::string& name) override;
-
     // Helpers for the page classes.
     const EffectTable& table() const { return TableOf(layout_.kind); }
     double* OwnBlock() const;
+    CListBox& presetList() const { return *presetList_; }
     const SettingInfo& RowOf(int control) const;
     static double ValueOf(const void* block, const SettingInfo& row);
     double ValueOf(const void* block, int control) const { return ValueOf(block, RowOf(control)); }
@@ -89,6 +94,8 @@ protected:
 
 private:
     PageLayout layout_;
+    CListBox* presetList_;
+    EffectModel* model_ = nullptr;
     std::vector<int> mirrors_;  // parallel to layout_.mirrored
 };
 

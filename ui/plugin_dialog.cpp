@@ -5,6 +5,7 @@
 #include "ui/communicator_page.h"
 #include "ui/cylonator_page.h"
 #include "ui/deepenator_page.h"
+#include "ui/preset_name_dialog.h"
 #include "ui/setup.h"
 
 PluginDialog::PluginDialog() : CDialog(kTemplate) {}
@@ -34,19 +35,26 @@ bool PluginDialog::OnInitDialog() {
     CDialog::OnInitDialog();
 
     presetList_ = Item<CListBox>(kPresetList);
+    // Each effect's model resets its settings to the defaults and holds its
+    // built-in presets, so every opening starts from the defaults.
+    for (int effect = 0; effect < kEffectCount; ++effect) {
+        models_[effect] = std::make_unique<EffectModel>(static_cast<EffectKind>(effect));
+        modelPointers_[effect] = models_[effect].get();
+    }
     pages_[0] = new CAlienator(&presetList_);
-    sheet_.AddPage(pages_[0]);
     pages_[1] = new CCommunicator(&presetList_);
-    sheet_.AddPage(pages_[1]);
     pages_[2] = new CDeepenator(&presetList_);
-    sheet_.AddPage(pages_[2]);
     pages_[3] = new CCylonator(&presetList_);
-    sheet_.AddPage(pages_[3]);
+    for (int effect = 0; effect < kEffectCount; ++effect) {
+        pages_[effect]->Attach(models_[effect].get());
+        sheet_.AddPage(pages_[effect]);
+    }
 
     PlaceSheet();
 
     try {
-        InitRegistry();
+        const RegistryStore::Restored restored = store_.InitRegistry(ActivePageIndex());
+        if (!restored.firstRun) ShowRestored(restored);
     } catch (const std::string& name) {
         ReportRegistryError(name);
         EndDialog(platform::kIdCancel);
@@ -71,6 +79,15 @@ void PluginDialog::PlaceSheet() {
     sheet_.ModifyStyleEx(0, platform::kWsExControlParent);
     sheet_.ModifyStyle(0, platform::kWsTabStop);
     sheet_.SetActivePage(0);
+}
+
+void PluginDialog::ShowRestored(const RegistryStore::Restored& restored) {
+    // Only the first page has a window yet; the page it hands over to takes
+    // its controls' state as it is left, so they show the loaded values
+    // first. A page shown for the first time shows its settings itself.
+    pages_[0]->ShowSettings();
+    sheet_.SetActivePage(restored.page);
+    presetList_.SetCurSel(restored.listSelection);
 }
 
 void PluginDialog::ShowMix() {
@@ -158,9 +175,9 @@ void PluginDialog::OnSavePreset() {
     EffectPage* page = PageOf(effect);
     if (page == nullptr) return;
     try {
-        OpenPresetKeys(effect);
-        page->SavePreset(m_hRootKey, m_hPresetsKey);
-        ClosePresetKeys();
+        store_.OpenPresetKeys(effect);
+        SavePreset(*page, *models_[effect], store_.m_hPresetsKey);
+        store_.ClosePresetKeys();
     } catch (const std::string& name) {
         ReportRegistryError(name);
     }
@@ -171,12 +188,77 @@ void PluginDialog::OnDeletePreset() {
     EffectPage* page = PageOf(effect);
     if (page == nullptr) return;
     try {
-        OpenPresetKeys(effect);
-        page->DeletePreset(m_hPresetsKey);
-        ClosePresetKeys();
+        store_.OpenPresetKeys(effect);
+        DeleteSelectedPreset(*page, *models_[effect], store_.m_hPresetsKey);
+        store_.ClosePresetKeys();
     } catch (const std::string& name) {
         ReportRegistryError(name);
     }
+}
+
+// The preset holds what the page shows, so its controls are committed first.
+void PluginDialog::SavePreset(EffectPage& page, EffectModel& model, platform::RegKey presetsKey) {
+    page.CommitControls();
+    std::string name;
+    PresetNameDialog dialog(name);
+    if (dialog.DoModal() != platform::kIdOk) return;
+    const UserMessage refusal = presets::SaveRefusal(model, name);
+    if (!refusal.text.empty()) {
+        ShowMessage(refusal);
+        return;
+    }
+    const int existing = presetList_.FindStringExact(-1, name);
+    if (existing >= 0 && ShowMessage(presets::OverwriteQuestion(name)) != platform::kIdYes) return;
+
+    // The old preset goes and the new one arrives with all its values in
+    // one change of the store; a throw leaves the store as it was.
+    platform::RegistryBatch batch;
+    if (existing >= 0) {
+        presets::Select(model, existing);
+        DeleteSelectedPreset(page, model, presetsKey);
+    }
+    PresetRecord* kept = presets::Store(model, presetsKey, name);
+    batch.Commit();
+
+    const int index = presetList_.AddString(name);
+    presets::Select(model, index);
+    presetList_.SetItemDataPtr(index, kept);
+    presetList_.SetCurSel(index);
+}
+
+void PluginDialog::DeleteSelectedPreset(EffectPage& page, EffectModel& model,
+                                        platform::RegKey presetsKey) {
+    const int index = presets::SelectionToDelete(model, presetList_.GetCount());
+    PresetRecord* record = index >= 0 ? page.RecordAt(index) : nullptr;
+    if (record == nullptr) {
+        ShowMessage({kNoSelectionToDeleteText, MessageKind::Notice, ""});
+        return;
+    }
+    UserMessage refusal;
+    if (!presets::Delete(model, presetsKey, record, &refusal)) {
+        ShowMessage(refusal);
+        return;
+    }
+    presetList_.DeleteString(index);
+}
+
+int PluginDialog::ShowMessage(const UserMessage& message) {
+    unsigned type = platform::kMbOk;
+    switch (message.kind) {
+        case MessageKind::Notice: type = platform::kMbOk; break;
+        case MessageKind::Warning: type = platform::kMbOk | platform::kMbIconExclamation; break;
+        case MessageKind::Question: type = platform::kMbYesNo | platform::kMbIconQuestion; break;
+        case MessageKind::Error: type = platform::kMbOk | platform::kMbIconError; break;
+    }
+    // Without a caption of its own a message carries the application's title.
+    if (message.caption.empty()) return AfxMessageBox(message.text, type);
+    return MessageBox(message.text, message.caption, type);
+}
+
+void PluginDialog::ReportRegistryError(const std::string& name) {
+    ShowMessage(store_.BeginRecovery(name));
+    UserMessage failure;
+    if (!store_.ResetTree(&failure)) ShowMessage(failure);
 }
 
 void PluginDialog::StoreOnClose() {
@@ -184,7 +266,7 @@ void PluginDialog::StoreOnClose() {
     if (page == nullptr) return;
     page->CommitControls();
     try {
-        SaveSettingsToRegistry();
+        store_.SaveSettingsToRegistry(ActivePageIndex());
     } catch (const std::string& name) {
         ReportRegistryError(name);
     }
@@ -203,18 +285,7 @@ void PluginDialog::OnCancel() {
     EndDialog(platform::kIdCancel);
 }
 
-CEffectStore& PluginDialog::StoreOf(int effect) { return *PageOf(effect); }
-
-void PluginDialog::ActivatePage(int effect) { sheet_.SetActivePage(effect); }
-
 int PluginDialog::ActivePageIndex() const { return sheet_.GetActiveIndex(); }
-
-void PluginDialog::SelectPresetEntry(int index) { presetList_.SetCurSel(index); }
-
-int PluginDialog::ShowRegistryMessage(const std::string& text, const std::string& caption,
-                                      unsigned type) {
-    return MessageBox(text, caption, type);
-}
 
 int RunPluginDialog() {
     PluginDialog dialog;

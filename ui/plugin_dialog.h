@@ -5,15 +5,17 @@
 // only OK makes the active page the effect that processing runs.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/framework.h"
+#include "settings/presets.h"
 #include "settings/registry_store.h"
 #include "ui/effect_sheet.h"
 
 class EffectPage;
 
-class PluginDialog : public CDialog, protected RegistryStore {
+class PluginDialog : public CDialog {
 public:
     enum Control {
         kWetEdit = 112,
@@ -38,17 +40,12 @@ public:
     bool OnCommand(int id, int notifyCode) override;
     void OnHScroll(int scrollCode, int position, CWnd* scrollBar) override;
 
-protected:
-    // RegistryStore
-    CEffectStore& StoreOf(int effect) override;
-    void ActivatePage(int effect) override;
-    int ActivePageIndex() const override;
-    void SelectPresetEntry(int index) override;
-    int ShowRegistryMessage(const std::string& text, const std::string& caption,
-                            unsigned type) override;
-
 private:
     EffectPage* PageOf(int effect) const;
+    int ActivePageIndex() const;
+    // The loaded state on the pages: the page active last is activated with
+    // its list selection.
+    void ShowRestored(const RegistryStore::Restored& restored);
     void PlaceSheet();
     void ShowMix();
     void OnMixSliderMoved(int slider);
@@ -56,6 +53,12 @@ private:
     void OnPresetSelected();
     void OnSavePreset();
     void OnDeletePreset();
+    void SavePreset(EffectPage& page, EffectModel& model, platform::RegKey presetsKey);
+    void DeleteSelectedPreset(EffectPage& page, EffectModel& model, platform::RegKey presetsKey);
+    // A message of the settings model in a message box; returns the answer.
+    int ShowMessage(const UserMessage& message);
+    // The recovery rule for a thrown key or value name.
+    void ReportRegistryError(const std::string& name);
     // Commits the active page and stores everything; a registry failure is
     // reported, and the dialog closes all the same.
     void StoreOnClose();
@@ -63,4 +66,8 @@ private:
     CEffectSheet sheet_;
     CListBox presetList_;
     EffectPage* pages_[kEffectCount] = {};
+    // The settings model: each effect's block and presets.
+    std::unique_ptr<EffectModel> models_[kEffectCount];
+    EffectModel* modelPointers_[kEffectCount] = {};
+    RegistryStore store_{modelPointers_};
 };
