@@ -80,6 +80,60 @@ void ReadSetting(platform::RegKey key, const std::string& name, double* value) {
     std::memcpy(value, bytes, sizeof bytes);
 }
 
+std::string ReadSettingProblem(platform::RegKey key, const std::string& name, double* value) {
+    try {
+        ReadSetting(key, name, value);
+    } catch (const std::string& failed) {
+        return failed;
+    }
+    return {};
+}
+
+std::string ReadLastSettings(platform::RegKey initKey, const EffectTable& table, void* block) {
+    const std::string keyName = ResourceString(table.lastSettingsKeyId);
+    ScopedKey key;
+    if (platform::RegOpenKey(initKey, keyName, key.put()) != platform::kErrorSuccess) return keyName;
+    std::string problem;
+    for (std::size_t i = 0; i < table.settingCount; ++i) {
+        const SettingInfo& row = table.settings[i];
+        const std::string failed = ReadSettingProblem(key.get(), SettingName(row), &BlockValue(block, row));
+        if (problem.empty()) problem = failed;
+    }
+    return problem;
+}
+
+bool PresetNames(platform::RegKey presetsKey, std::vector<std::string>* names) {
+    names->clear();
+    std::uint32_t longest = 0;
+    if (platform::RegQueryMaxSubKeyLength(presetsKey, &longest) != platform::kErrorSuccess) return false;
+    std::vector<char> buffer(longest + 1);
+    for (std::uint32_t index = 0;; ++index) {
+        std::uint32_t length = static_cast<std::uint32_t>(buffer.size());
+        if (platform::RegEnumKey(presetsKey, index, buffer.data(), &length) != platform::kErrorSuccess) {
+            break;
+        }
+        names->emplace_back(buffer.data(), length);
+    }
+    return true;
+}
+
+std::string ReadPreset(platform::RegKey presetsKey, const std::string& name, const EffectTable& table,
+                       double* values) {
+    ScopedKey key;
+    if (platform::RegOpenKey(presetsKey, name, key.put()) != platform::kErrorSuccess) return name;
+    std::string problem;
+    for (std::size_t i = 0; i < table.settingCount; ++i) {
+        const SettingInfo& row = table.settings[i];
+        if (IsPresetSelection(row)) {
+            values[i] = -1.0;
+            continue;
+        }
+        const std::string failed = ReadSettingProblem(key.get(), SettingName(row), &values[i]);
+        if (problem.empty()) problem = failed;
+    }
+    return problem;
+}
+
 void WriteSetting(platform::RegKey key, const std::string& name, double value) {
     unsigned char bytes[sizeof(double)];
     std::memcpy(bytes, &value, sizeof bytes);
@@ -100,13 +154,8 @@ void SaveLastSettings(platform::RegKey initKey, const EffectTable& table) {
 }
 
 void LoadLastSettings(platform::RegKey initKey, const EffectTable& table) {
-    ScopedKey key;
-    OpenKey(initKey, ResourceString(table.lastSettingsKeyId), key.put());
-    void* block = BlockOf(TheEffectSettings(), table);
-    for (std::size_t i = 0; i < table.settingCount; ++i) {
-        const SettingInfo& row = table.settings[i];
-        ReadSetting(key.get(), SettingName(row), &BlockValue(block, row));
-    }
+    const std::string problem = ReadLastSettings(initKey, table, BlockOf(TheEffectSettings(), table));
+    if (!problem.empty()) throw problem;
 }
 
 void CreateKeys(platform::RegKey rootKey, platform::RegKey initKey, const EffectTable& table) {
@@ -121,30 +170,17 @@ void LoadUserPresets(platform::RegKey rootKey, EffectModel& effect) {
     const std::string presetsName = ResourceString(table.presetsKeyId);
     ScopedKey presetsKey;
     OpenKey(rootKey, presetsName, presetsKey.put());
-    std::uint32_t longest = 0;
-    if (platform::RegQueryMaxSubKeyLength(presetsKey.get(), &longest) != platform::kErrorSuccess) {
-        throw presetsName;
-    }
-    std::vector<char> nameBuffer(longest + 1);
-    for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t length = static_cast<std::uint32_t>(nameBuffer.size());
-        if (platform::RegEnumKey(presetsKey.get(), index, nameBuffer.data(), &length) !=
-            platform::kErrorSuccess) {
-            break;
-        }
-        const std::string presetName(nameBuffer.data(), length);
-        ScopedKey presetKey;
-        OpenKey(presetsKey.get(), presetName, presetKey.put());
+    std::vector<std::string> names;
+    if (!PresetNames(presetsKey.get(), &names)) throw presetsName;
+    for (const std::string& name : names) {
+        std::vector<double> values(table.settingCount, 0.0);
+        const std::string problem = ReadPreset(presetsKey.get(), name, table, values.data());
+        if (!problem.empty()) throw problem;
         auto record = std::make_unique<PresetRecord>();
-        record->name = presetName;
+        record->name = name;
         record->settings.assign(table.blockSize / sizeof(double), 0.0);
         for (std::size_t i = 0; i < table.settingCount; ++i) {
-            const SettingInfo& row = table.settings[i];
-            if (IsPresetSelection(row)) {
-                BlockValue(record->block(), row) = -1.0;
-                continue;
-            }
-            ReadSetting(presetKey.get(), SettingName(row), &BlockValue(record->block(), row));
+            BlockValue(record->block(), table.settings[i]) = values[i];
         }
         effect.Put(std::move(record));
     }

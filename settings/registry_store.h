@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "settings/presets.h"
@@ -58,6 +59,9 @@ void CloseKey(platform::RegKey* key);
 // or a failing read throws the value's name; a value of size 0 leaves the
 // setting unchanged.
 void ReadSetting(platform::RegKey key, const std::string& name, double* value);
+// The same rule without the throw: the value's name when it failed, empty
+// when it was read.
+std::string ReadSettingProblem(platform::RegKey key, const std::string& name, double* value);
 // Writes one setting as its 8 raw bytes; a failing write is not reported.
 void WriteSetting(platform::RegKey key, const std::string& name, double value);
 
@@ -67,6 +71,19 @@ void SaveLastSettings(platform::RegKey initKey, const EffectTable& table);
 // Reads the last-settings key into the effect's block (its own mix copy
 // included). Showing the settings is the page's business.
 void LoadLastSettings(platform::RegKey initKey, const EffectTable& table);
+// Reads the effect's last-settings key below `initKey` into `block` (a
+// block of the effect's settings type). Returns the first key or value that
+// failed, every other value read all the same; empty when complete.
+std::string ReadLastSettings(platform::RegKey initKey, const EffectTable& table, void* block);
+// The subkeys of a presets key, in the registry's order; false, with none,
+// when the key cannot tell its longest name.
+bool PresetNames(platform::RegKey presetsKey, std::vector<std::string>* names);
+// Reads user preset `name` below `presetsKey` into `values`, one per row of
+// the table in its order ("Preset Selection" becomes -1; a value of size 0
+// leaves what `values` held). Returns the first key or value that failed;
+// empty when complete.
+std::string ReadPreset(platform::RegKey presetsKey, const std::string& name, const EffectTable& table,
+                       double* values);
 void CreateKeys(platform::RegKey rootKey, platform::RegKey initKey, const EffectTable& table);
 void LoadUserPresets(platform::RegKey rootKey, EffectModel& effect);
 // The preset values of `block` (every setting but "Preset Selection").

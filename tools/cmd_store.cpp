@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "regfile/reg_text.h"
-#include "platform/registry.h"
 #include "settings/builtin_presets.h"
 #include "tools/commands.h"
 #include "tools/os.h"
@@ -120,12 +119,7 @@ int ExportPresets(const Args& args) {
                 return Complain(kExitFailed, "the stored preset '" + preset.name + "' of " + table.name +
                                                 " is damaged (no '" + preset.problem + "'); nothing was exported");
             }
-            regfile::Key* key = PresetsKeyIn(top, table, true)->AddSubkey(preset.name);
-            for (std::size_t r = 1; r < table.settingCount; ++r) {
-                unsigned char data[8];
-                std::memcpy(data, &preset.block[r], sizeof data);
-                key->SetValue(SettingName(table.settings[r]), platform::kRegNone, data, sizeof data);
-            }
+            store::AddToExport(top, table, preset);
             ++count;
         }
     }

@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "regfile/reg_text.h"
-#include "platform/registry.h"
 #include "settings/builtin_presets.h"
+#include "settings/store_access.h"
 #include "tools/commands.h"
 #include "tools/setup_plan.h"
 #include "tools/store_view.h"
@@ -88,43 +88,7 @@ std::string ValueProblem(regfile::Key& key, const SettingInfo& row, double* valu
     return "";
 }
 
-// Closes a key when it goes out of scope.
-class OpenKey {
-public:
-    OpenKey() = default;
-    ~OpenKey() {
-        if (key_ != nullptr) platform::RegCloseKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    platform::RegKey* out() { return &key_; }
-    platform::RegKey get() const { return key_; }
-
-private:
-    platform::RegKey key_ = nullptr;
-};
-
-bool Failed(long code, const std::string& what, std::string* error) {
-    if (code == platform::kErrorSuccess) return false;
-    *error = "cannot store " + what + ": " + SystemReason(code);
-    return true;
-}
-
 }  // namespace
-
-regfile::Key* PresetsKeyIn(regfile::Key& top, const EffectTable& table, bool create) {
-    const std::string path = std::string(regfile::kCurrentUserHive) + "\\" + RootKeyPath() + "\\" +
-                             PresetsKeyName(table);
-    regfile::Key* key = &top;
-    std::size_t start = 0;
-    while (key != nullptr && start <= path.size()) {
-        const std::size_t end = std::min(path.find('\\', start), path.size());
-        const std::string part = path.substr(start, end - start);
-        key = create ? key->AddSubkey(part) : key->FindSubkey(part);
-        start = end + 1;
-    }
-    return key;
-}
 
 bool ReadPresetFile(const std::string& file, std::vector<IncomingPreset>* presets,
                     std::vector<std::string>* problems, std::size_t maxProblems) {
@@ -145,7 +109,7 @@ bool ReadPresetFile(const std::string& file, std::vector<IncomingPreset>* preset
     std::vector<std::pair<int, std::string>> failures;  // by line, the file's order
     for (int e = 0; e < kEffectCount; ++e) {
         const EffectTable& table = TableOf(e);
-        regfile::Key* list = PresetsKeyIn(top, table, false);
+        regfile::Key* list = store::PresetsKeyIn(top, table, false);
         if (list == nullptr) continue;
         for (const auto& entry : list->subkeys) {
             regfile::Key& key = *entry.second;
@@ -183,38 +147,19 @@ bool ReadPresetFile(const std::string& file, std::vector<IncomingPreset>* preset
 }
 
 bool StorePresets(std::vector<IncomingPreset>* presets, std::string* error) {
-    platform::RegistryBatch batch;
-    OpenKey root;
-    if (Failed(platform::RegOpenKey(platform::CurrentUserKey(), RootKeyPath(), root.out()), "the presets", error)) {
+    std::vector<store::PresetToStore> incoming;
+    for (const IncomingPreset& preset : *presets) incoming.push_back({preset.effect, preset.name, preset.block});
+    store::WriteFailure failure;
+    if (!store::WriteUserPresets(&incoming, &failure)) {
+        if (!failure.what.empty()) {
+            *error = "cannot store " + failure.what + ": " + SystemReason(failure.code);
+        } else {
+            *error = failure.problem.empty() ? "cannot store the presets: " + SystemReason(failure.code)
+                                             : failure.problem;
+        }
         return false;
     }
-    for (IncomingPreset& preset : *presets) {
-        const EffectTable& table = TableOf(preset.effect);
-        const std::string what = std::string("the ") + table.name + " preset '" + preset.name + "'";
-        OpenKey list;
-        if (Failed(platform::RegCreateKey(root.get(), PresetsKeyName(table), list.out()), what, error)) return false;
-        {
-            OpenKey existing;
-            preset.replaced = platform::RegOpenKey(list.get(), preset.name, existing.out()) == platform::kErrorSuccess;
-        }
-        // A preset replaced is written over in place: where a registry takes
-        // each value on its own (Windows), it is never seen incomplete.
-        OpenKey key;
-        if (Failed(platform::RegCreateKey(list.get(), preset.name, key.out()), what, error)) return false;
-        for (std::size_t r = 1; r < table.settingCount; ++r) {
-            if (Failed(platform::RegSetValue(key.get(), SettingName(table.settings[r]), platform::kRegNone,
-                                             &preset.block[r], sizeof preset.block[r]),
-                       what, error)) {
-                return false;
-            }
-        }
-    }
-    const long stored = batch.Commit();
-    if (stored != platform::kErrorSuccess) {
-        const std::string problem = platform::TakeRegistryWriteProblem();
-        *error = problem.empty() ? "cannot store the presets: " + SystemReason(stored) : problem;
-        return false;
-    }
+    for (std::size_t i = 0; i < presets->size(); ++i) (*presets)[i].replaced = incoming[i].replaced;
     return true;
 }
 

@@ -10,10 +10,6 @@
 
 namespace tovana {
 
-// The presets key of `table`'s effect in the tree of an export file (below
-// its hives), made when `create` and missing; null when missing.
-regfile::Key* PresetsKeyIn(regfile::Key& top, const EffectTable& table, bool create);
-
 struct IncomingPreset {
     int effect = 0;
     std::string name;
@@ -32,9 +28,9 @@ struct IncomingPreset {
 bool ReadPresetFile(const std::string& file, std::vector<IncomingPreset>* presets,
                     std::vector<std::string>* problems, std::size_t maxProblems = 20);
 
-// Stores every preset, replacing user presets of the same names, in one
-// batch: the store takes all of them or, on an error, none. Assumes the
-// store's tree exists.
+// Stores every preset, replacing user presets of the same names, through
+// the store (store::WriteUserPresets): all of them or, on an error, none.
+// Assumes the store's tree exists.
 bool StorePresets(std::vector<IncomingPreset>* presets, std::string* error);
 
 }  // namespace tovana
