@@ -117,29 +117,50 @@ private:
         for (Channel* channel : {&mono_, &left_, &right_}) AimGlide(channel->hop);
     }
 
+    // What the first pass reads and keeps, in locals the compiler can hold
+    // in registers: the stores of the phases cannot touch them.
+    struct Pass {
+        double carrier, deviation, rate;
+        std::uint32_t hopSamples, glideSamples;
+        bool hopping, gliding;
+        double n;
+        double phaseF;     // the f of phaseStep
+        double phaseStep;  // f * 2pi / rate
+        double* __restrict theta;
+        std::uint32_t* __restrict modulated;
+        std::uint32_t m;   // samples modulated so far
+
+        double RandomFreq(int r) const { return carrier + deviation * (r * kTwoOverRandMax - 1.0); }
+        // Half the distance from a to b per glideSamples samples.
+        void AimGlide(HopState& hop) const { hop.step = (hop.b - hop.a) / (2.0 * glideSamples); }
+    };
+
     void ProcessSpan(std::int16_t* samples, std::uint32_t frames) override {
-        // Local copies the compiler keeps in registers: the stores of the
-        // phases cannot touch them.
+        Pass pass{carrier_, deviation_, rate_, hopSamples_, glideSamples_, hopping_, gliding_,
+                  n_, phaseF_, phaseStep_, theta_, modulated_, 0};
         RandomGenerator rng = random_;
         LevelGate gate = squelch_;
-        std::uint32_t m = 0;  // samples modulated so far
         if (!format_.stereo) {
             Channel mono = mono_;
-            for (std::uint32_t i = 0; i < frames; ++i) m += Phase(samples, i, mono, false, gate, rng, m);
+            for (std::uint32_t i = 0; i < frames; ++i) Phase(pass, samples, i, mono, false, gate, rng);
             mono_ = mono;
         } else {
             Channel left = left_;
             Channel right = right_;
             const std::uint32_t count = 2 * frames;
             for (std::uint32_t i = 0; i + 1 < count; i += 2) {
-                m += Phase(samples, i, left, true, gate, rng, m);
-                m += Phase(samples, i + 1, right, true, gate, rng, m);
+                Phase(pass, samples, i, left, true, gate, rng);
+                Phase(pass, samples, i + 1, right, true, gate, rng);
             }
             left_ = left;
             right_ = right;
         }
         random_ = rng;
         squelch_ = gate;
+        n_ = pass.n;
+        phaseF_ = pass.phaseF;
+        phaseStep_ = pass.phaseStep;
+        const std::uint32_t m = pass.m;
         const double wet = wet_;
         const double dry = dry_;
         for (std::uint32_t k = 0; k < m; ++k) theta_[k] = std::sin(theta_[k]);  // now the sines
@@ -155,25 +176,24 @@ private:
     // Half the distance from a to b per glideSamples samples.
     void AimGlide(HopState& hop) const { hop.step = (hop.b - hop.a) / (2.0 * glideSamples_); }
 
-    // The first pass for samples[i]: false when it stays as it is (at or
-    // below the squelch); otherwise its phase goes to theta_[m] and its
-    // index to modulated_[m], and the result is true.
-    __attribute__((always_inline)) bool Phase(const std::int16_t* samples, std::uint32_t i,
-                                              Channel& channel, bool stereoChannel,
-                                              const LevelGate& gate, RandomGenerator& rng,
-                                              std::uint32_t m) {
+    // The first pass for samples[i]: at or below the squelch it stays as it
+    // is; otherwise its phase and index are noted for the second pass.
+    __attribute__((always_inline)) static void Phase(Pass& p, const std::int16_t* samples,
+                                                     std::uint32_t i, Channel& channel,
+                                                     bool stereoChannel, const LevelGate& gate,
+                                                     RandomGenerator& rng) {
         const double x = samples[i];
-        if (!gate.Passes(channel.level.Power(x))) return false;
+        if (!gate.Passes(channel.level.Power(x))) return;
 
         HopState& hop = channel.hop;
-        double f = carrier_;
+        double f = p.carrier;
         int r = 0;
-        if (hopping_) {
+        if (p.hopping) {
             r = rng();  // one draw per modulated sample, used or not
-            if (!gliding_) {
-                if (hop.k == hopSamples_) {
+            if (!p.gliding) {
+                if (hop.k == p.hopSamples) {
                     hop.k = 0;
-                    hop.f = RandomFreq(r);
+                    hop.f = p.RandomFreq(r);
                 } else {
                     ++hop.k;
                 }
@@ -185,31 +205,31 @@ private:
 
         // f * 2pi / rate, worked out again only for a new f (a zero of the
         // other sign too).
-        if (!(f == phaseF_) || std::signbit(f) != std::signbit(phaseF_)) {
-            phaseF_ = f;
-            phaseStep_ = f * kTwoPi / rate_;
+        if (!(f == p.phaseF) || std::signbit(f) != std::signbit(p.phaseF)) {
+            p.phaseF = f;
+            p.phaseStep = f * kTwoPi / p.rate;
         }
-        theta_[m] = phaseStep_ * n_;
-        modulated_[m] = i;
-        n_ += 1.0;
+        p.theta[p.m] = p.phaseStep * p.n;
+        p.modulated[p.m] = i;
+        ++p.m;
+        p.n += 1.0;
 
-        if (hopping_ && gliding_) {
+        if (p.hopping && p.gliding) {
             // The segment ends after glideSamples + 2 samples in mono and
             // + 1 in stereo; mono also starts the next one a step further on.
             const std::uint32_t oldK = hop.k++;
-            if (!stereoChannel && oldK > glideSamples_) {
+            if (!stereoChannel && oldK > p.glideSamples) {
                 hop.a = hop.f + hop.step;
                 hop.k = 0;
-                hop.b = RandomFreq(r);
-                AimGlide(hop);
-            } else if (stereoChannel && oldK == glideSamples_) {
+                hop.b = p.RandomFreq(r);
+                p.AimGlide(hop);
+            } else if (stereoChannel && oldK == p.glideSamples) {
                 hop.a = hop.f;
                 hop.k = 0;
-                hop.b = RandomFreq(r);
-                AimGlide(hop);
+                hop.b = p.RandomFreq(r);
+                p.AimGlide(hop);
             }
         }
-        return true;
     }
 
     AlienatorSettings settings_;  // as last taken
