@@ -14,6 +14,11 @@
 #else
 #define TOVANA_PITCH_SSE2 0
 #endif
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define TOVANA_PITCH_AVX2 1  // four at a time: dsp/pitch_kernels_avx2.cpp
+#else
+#define TOVANA_PITCH_AVX2 0
+#endif
 
 namespace dsp::pitch {
 
@@ -205,3 +210,20 @@ inline void OverlapAdd(const float* work, const double* twiceWindow, double inve
 }
 
 }  // namespace dsp::pitch
+
+#if TOVANA_PITCH_AVX2
+// The same loops four values at a time, for processors with AVX2 only.
+namespace dsp::pitch::avx2 {
+void WindowFrame(const float* in, const double* window, float* work, std::int32_t n);
+void SplitBins(const float* work, double* re, double* im, double* magnitude, std::int32_t count);
+void AnalyseBins(const double* phase, const double* magnitude, float* lastPhase, float* frequency,
+                 float* magnitudeOut, std::int32_t count, double expected, double binWidth,
+                 std::int32_t oversampling);
+void AdvancePhases(const float* frequency, float* phaseSum, double* phase, std::int32_t count,
+                   double expected, double binWidth, std::int32_t oversampling);
+void RebuildBins(const float* magnitude, const double* cosine, const double* sine, float* work,
+                 std::int32_t count);
+void OverlapAdd(const float* work, const double* twiceWindow, double inverseScale,
+                float* accumulator, std::int32_t n);
+}  // namespace dsp::pitch::avx2
+#endif

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "dsp/cpu_features.h"
 #include "dsp/fft.h"
 #include "dsp/pitch_kernels.h"
 
@@ -59,6 +60,27 @@ inline bool SourceBin(std::int32_t j, double inverseFactor, std::int32_t half, s
     if (!(source > -1.0 && source < half + 1.0)) return false;
     src = static_cast<std::int32_t>(source);
     return true;
+}
+
+// The whole-loop kernels, with AVX2 where the processor has it.
+struct Kernels {
+    decltype(&pitch::WindowFrame) windowFrame;
+    decltype(&pitch::SplitBins) splitBins;
+    decltype(&pitch::AnalyseBins) analyseBins;
+    decltype(&pitch::AdvancePhases) advancePhases;
+    decltype(&pitch::RebuildBins) rebuildBins;
+    decltype(&pitch::OverlapAdd) overlapAdd;
+};
+
+Kernels ChooseKernels() {
+#if TOVANA_PITCH_AVX2
+    if (UseAvx2()) {
+        return {pitch::avx2::WindowFrame, pitch::avx2::SplitBins,    pitch::avx2::AnalyseBins,
+                pitch::avx2::AdvancePhases, pitch::avx2::RebuildBins, pitch::avx2::OverlapAdd};
+    }
+#endif
+    return {pitch::WindowFrame,   pitch::SplitBins,   pitch::AnalyseBins,
+            pitch::AdvancePhases, pitch::RebuildBins, pitch::OverlapAdd};
 }
 
 bool ValidShape(std::int32_t frame, std::int32_t oversampling) {
@@ -139,7 +161,8 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     const std::int32_t latency = frame - step;
     const double expected = kTwoPi * step / frame;
 
-    WindowFrame(inFifo_, tables.window.data(), work_, frame);
+    const Kernels kernels = ChooseKernels();
+    kernels.windowFrame(inFifo_, tables.window.data(), work_, frame);
     tables.forward.Run(work_);
 
     // Analysis: each bin's magnitude and its true frequency from the phase
@@ -149,7 +172,7 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     // positive magnitude; the other bins' phases wait (pending_) until a
     // frame uses them, since atan2 is a pure function of the kept values.
     // The library calls run in a loop of their own.
-    SplitBins(work_, re_, im_, magnitude_, bins);
+    kernels.splitBins(work_, re_, im_, magnitude_, bins);
     const double inverseFactor = 1.0 / static_cast<double>(factor);
     for (std::int32_t k = 0; k < bins; ++k) used_[k] = false;
     for (std::int32_t j = 0; j <= half; ++j) {
@@ -173,8 +196,8 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
         }
         phase_[k] = std::atan2(im_[k], re_[k]);
     }
-    AnalyseBins(phase_, magnitude_, lastPhase_, analysisFrequency_, analysisMagnitude_, bins,
-                expected, binWidth, oversampling);
+    kernels.analyseBins(phase_, magnitude_, lastPhase_, analysisFrequency_, analysisMagnitude_,
+                        bins, expected, binWidth, oversampling);
 
     // Each output bin pulls from the source bin trunc(j / factor); a bin left
     // without frequency inherits its lower neighbour.
@@ -196,7 +219,8 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
 
     // Synthesis: advance each bin's running phase by its frequency's share
     // of a hop; the sum is kept as a float and used as kept.
-    AdvancePhases(synthesisFrequency_, phaseSum_, phase_, bins, expected, binWidth, oversampling);
+    kernels.advancePhases(synthesisFrequency_, phaseSum_, phase_, bins, expected, binWidth,
+                          oversampling);
     // A bin of magnitude 0 gives (0 cos, 0 sin): zeros whatever a finite
     // phase's cosine and sine, so they are not computed. Only the sign of
     // such a zero can differ (+0 for -0), and a zero's sign changes no
@@ -210,14 +234,14 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
         re_[k] = std::cos(phase_[k]);
         im_[k] = std::sin(phase_[k]);
     }
-    RebuildBins(synthesisMagnitude_, re_, im_, work_, bins);
+    kernels.rebuildBins(synthesisMagnitude_, re_, im_, work_, bins);
     std::memset(work_ + 2 * bins, 0, sizeof(float) * 2 * (frame - bins));
     tables.inverse.Run(work_);
 
     // The synthesis window, scaled by 2 / ((N/2) O); that divisor is a power
     // of two, so its reciprocal is exact.
-    OverlapAdd(work_, tables.twiceWindow.data(), 1.0 / (static_cast<double>(half) * oversampling),
-               accumulator_, frame);
+    kernels.overlapAdd(work_, tables.twiceWindow.data(),
+                       1.0 / (static_cast<double>(half) * oversampling), accumulator_, frame);
     std::memcpy(outFifo_, accumulator_, sizeof(float) * step);
     std::memmove(accumulator_, accumulator_ + step, sizeof(float) * frame);
     std::memmove(inFifo_, inFifo_ + step, sizeof(float) * latency);
