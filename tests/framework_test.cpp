@@ -10,7 +10,7 @@
 
 #include "platform/event_source.h"
 #include "platform/framework.h"
-#include "platform/portable/window_model.h"
+#include "platform/window_model.h"
 #include "tests/framework_test_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/event_source.h"
-#include "platform/portable/window_model.h"
+#include "platform/window_model.h"
 #include "tests/framework_test_support.h"
 #include "ui/preset_name_dialog.h"
 

@@ -9,7 +9,7 @@
 
 #include "platform/event_source.h"
 #include "platform/framework.h"
-#include "platform/portable/window_model.h"
+#include "platform/window_model.h"
 #include "platform/resource_tables.h"
 
 // Reaches the framework objects' private state (friend of CDialog,

@@ -21,7 +21,7 @@
 #include <thread>
 
 #include "platform/event_source.h"
-#include "platform/portable/window_model.h"
+#include "platform/window_model.h"
 #include "tests/skip_or_fail.h"
 #include "tests/store_fixture.h"
 #include "tools/gui/gui.h"

@@ -13,7 +13,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "platform/portable/window_model.h"
+#include "platform/window_model.h"
 #include "tools/gui/gui.h"
 #include "tools/gui/widgets.h"
 #include "ui/rc_styles.h"

@@ -1,5 +1,5 @@
-// The portable build's windows, as a read-only view for whatever shows them
-// (a renderer) and for tests.
+// The portable build's windows (platform/portable/ keeps them), as a
+// read-only view for whatever shows them (a renderer) and for tests.
 //
 // Every window the framework creates (modal dialogs, property sheets and
 // their pages, controls) is a Window record in one process-wide table,
