@@ -173,13 +173,20 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     // frame uses them, since atan2 is a pure function of the kept values.
     // The library calls run in a loop of their own.
     kernels.splitBins(work_, re_, im_, magnitude_, bins);
-    const double inverseFactor = 1.0 / static_cast<double>(factor);
+    // Each output bin's source, worked out again only for a new factor or
+    // frame (the factor compared bit for bit).
+    if (std::memcmp(&factor, &sourcesFactor_, sizeof factor) != 0 || sourcesHalf_ != half) {
+        const double inverseFactor = 1.0 / static_cast<double>(factor);
+        for (std::int32_t j = 0; j <= half; ++j) {
+            if (!SourceBin(j, inverseFactor, half, sources_[j])) sources_[j] = -1;
+        }
+        sourcesFactor_ = factor;
+        sourcesHalf_ = half;
+    }
     for (std::int32_t k = 0; k < bins; ++k) used_[k] = false;
     for (std::int32_t j = 0; j <= half; ++j) {
-        std::int32_t src;
-        if (SourceBin(j, inverseFactor, half, src) && static_cast<float>(magnitude_[src]) > 0.0f) {
-            used_[src] = true;
-        }
+        const std::int32_t src = sources_[j];
+        if (src >= 0 && static_cast<float>(magnitude_[src]) > 0.0f) used_[src] = true;
     }
     for (std::int32_t k = 0; k < bins; ++k) {
         if (!used_[k]) {
@@ -204,8 +211,8 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     std::memset(synthesisMagnitude_, 0, sizeof(float) * frame);
     std::memset(synthesisFrequency_, 0, sizeof(float) * frame);
     for (std::int32_t j = 0; j <= half; ++j) {
-        std::int32_t src;
-        if (!SourceBin(j, inverseFactor, half, src)) continue;
+        const std::int32_t src = sources_[j];
+        if (src < 0) continue;
         if (analysisMagnitude_[src] > synthesisMagnitude_[j]) {
             synthesisMagnitude_[j] = analysisMagnitude_[src];
             synthesisFrequency_[j] =

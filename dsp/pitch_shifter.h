@@ -69,6 +69,10 @@ private:
     double magnitude_[kMaxPitchFrame / 2 + 1];
     double phase_[kMaxPitchFrame / 2 + 1];
     bool used_[kMaxPitchFrame / 2 + 1];
+    // Output bin j's source bin, -1 for none, for the factor and frame below.
+    std::int32_t sources_[kMaxPitchFrame / 2 + 1];
+    float sourcesFactor_ = 0.0f;
+    std::int32_t sourcesHalf_ = 0;  // 0: not worked out yet
     bool initialised_ = false;
     std::int32_t position_ = 0;  // 0: not set yet
 };
