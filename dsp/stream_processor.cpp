@@ -33,26 +33,52 @@ void StreamProcessor::Restart(std::uint32_t seed) {
     Clear();
 }
 
-std::unique_ptr<StreamProcessor> CreateStreamProcessor(EffectKind effect, const void* effectBlock,
+std::unique_ptr<StreamProcessor> MakeAlienator(const void* block, const void*, const MixLevels& mix,
+                                               const RunFormat& run, std::uint32_t seed, const ProcessorResources&) {
+    return CreateAlienator(*static_cast<const AlienatorSettings*>(block), mix, run, seed);
+}
+
+std::unique_ptr<StreamProcessor> MakeCommunicator(const void* block, const void*, const MixLevels& mix,
+                                                  const RunFormat& run, std::uint32_t seed,
+                                                  const ProcessorResources& resources) {
+    return CreateCommunicator(*static_cast<const CommunicatorSettings*>(block), mix, run, seed, *resources.memory);
+}
+
+std::unique_ptr<StreamProcessor> MakeDeepenator(const void* block, const void* largest, const MixLevels& mix,
+                                                const RunFormat& run, std::uint32_t seed,
+                                                const ProcessorResources& resources) {
+    return CreateDeepenator(*static_cast<const DeepenatorSettings*>(block), mix, run, seed,
+                            *static_cast<const DeepenatorSettings*>(largest), resources);
+}
+
+std::unique_ptr<StreamProcessor> MakeCylonator(const void* block, const void*, const MixLevels& mix,
+                                               const RunFormat& run, std::uint32_t seed,
+                                               const ProcessorResources& resources) {
+    return CreateCylonator(*static_cast<const CylonatorSettings*>(block), mix, run, seed, *resources.memory);
+}
+
+std::unique_ptr<StreamProcessor> CreateStreamProcessor(ProcessorFactory factory, const void* effectBlock,
                                                        const MixLevels& mix, const StreamFormat& format,
                                                        std::uint32_t seed, const void* largestBlock,
                                                        const ProcessorResources& resources) {
     const RunFormat run{format.channels != 1, NormalisingFactor(format.bitsPerSample), format.sampleRate};
     const void* largest = largestBlock != nullptr ? largestBlock : effectBlock;
+    return factory(effectBlock, largest, mix, run, seed, resources);
+}
+
+std::unique_ptr<StreamProcessor> CreateStreamProcessor(EffectKind effect, const void* effectBlock,
+                                                       const MixLevels& mix, const StreamFormat& format,
+                                                       std::uint32_t seed, const void* largestBlock,
+                                                       const ProcessorResources& resources) {
+    ProcessorFactory factory = nullptr;
     switch (effect) {
-        case EffectKind::Alienator:
-            return CreateAlienator(*static_cast<const AlienatorSettings*>(effectBlock), mix, run, seed);
-        case EffectKind::Communicator:
-            return CreateCommunicator(*static_cast<const CommunicatorSettings*>(effectBlock), mix, run,
-                                      seed, *resources.memory);
-        case EffectKind::Deepenator:
-            return CreateDeepenator(*static_cast<const DeepenatorSettings*>(effectBlock), mix, run, seed,
-                                    *static_cast<const DeepenatorSettings*>(largest), resources);
-        case EffectKind::Cylonator:
-            return CreateCylonator(*static_cast<const CylonatorSettings*>(effectBlock), mix, run, seed,
-                                   *resources.memory);
+        case EffectKind::Alienator: factory = MakeAlienator; break;
+        case EffectKind::Communicator: factory = MakeCommunicator; break;
+        case EffectKind::Deepenator: factory = MakeDeepenator; break;
+        case EffectKind::Cylonator: factory = MakeCylonator; break;
     }
-    return nullptr;
+    if (factory == nullptr) return nullptr;
+    return CreateStreamProcessor(factory, effectBlock, mix, format, seed, largestBlock, resources);
 }
 
 std::unique_ptr<Processor> CreateProcessor(EffectKind effect, const void* effectBlock,

@@ -96,8 +96,29 @@ struct ProcessorResources {
     PitchShifter* leftShifter = nullptr;
 };
 
-// CreateProcessor with the resources chosen; null when memory cannot be had
-// (std::bad_alloc may be thrown as well) or the effect is unknown.
+// One effect's processor from its own settings block, with CreateProcessor's
+// contract; `largestBlock` is never null here.
+using ProcessorFactory = std::unique_ptr<StreamProcessor> (*)(const void* effectBlock, const void* largestBlock,
+                                                              const MixLevels& mix, const RunFormat& format,
+                                                              std::uint32_t seed,
+                                                              const ProcessorResources& resources);
+std::unique_ptr<StreamProcessor> MakeAlienator(const void*, const void*, const MixLevels&, const RunFormat&,
+                                               std::uint32_t, const ProcessorResources&);
+std::unique_ptr<StreamProcessor> MakeCommunicator(const void*, const void*, const MixLevels&, const RunFormat&,
+                                                  std::uint32_t, const ProcessorResources&);
+std::unique_ptr<StreamProcessor> MakeDeepenator(const void*, const void*, const MixLevels&, const RunFormat&,
+                                                std::uint32_t, const ProcessorResources&);
+std::unique_ptr<StreamProcessor> MakeCylonator(const void*, const void*, const MixLevels&, const RunFormat&,
+                                               std::uint32_t, const ProcessorResources&);
+
+// CreateProcessor with the factory and the resources chosen; null when
+// memory cannot be had (std::bad_alloc may be thrown as well).
+std::unique_ptr<StreamProcessor> CreateStreamProcessor(ProcessorFactory factory, const void* effectBlock,
+                                                       const MixLevels& mix, const StreamFormat& format,
+                                                       std::uint32_t seed, const void* largestBlock,
+                                                       const ProcessorResources& resources);
+// The same by the effect, for clients that link the engine alone; null for
+// an unknown effect too.
 std::unique_ptr<StreamProcessor> CreateStreamProcessor(EffectKind effect, const void* effectBlock,
                                                        const MixLevels& mix, const StreamFormat& format,
                                                        std::uint32_t seed, const void* largestBlock,

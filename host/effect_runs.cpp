@@ -7,6 +7,7 @@
 #include "dsp/stream_processor.h"
 #include "host/block_loop.h"
 #include "platform/random.h"
+#include "settings/setting_tables.h"
 
 namespace host {
 namespace {
@@ -38,18 +39,18 @@ private:
     const std::uint32_t channels_;
 };
 
-std::int32_t Run(EffectKind effect, const char* statusText, const TransformRecord& record,
-                 const EffectSettings& settings, const void* block) {
+std::int32_t Run(const EffectTable& effect, const TransformRecord& record, const EffectSettings& settings) {
+    const void* block = reinterpret_cast<const unsigned char*>(&settings) + effect.blockOffset;
     const dsp::MixLevels mix{settings.workingMix.wetMix, settings.workingMix.dryMix};
-    return RunBlockLoop(record, statusText,
+    return RunBlockLoop(record, effect.statusText,
                         [&](const dsp::StreamFormat& format) -> std::unique_ptr<EffectRun> {
                             dsp::ProcessorResources resources;
                             resources.memory = &GlobalMemory();
                             resources.rightShifter = &theRight;
                             resources.leftShifter = &theLeft;
                             // Seeded when the run starts.
-                            auto processor = dsp::CreateStreamProcessor(effect, block, mix, format, 0,
-                                                                        nullptr, resources);
+                            auto processor = dsp::CreateStreamProcessor(effect.processor, block, mix, format,
+                                                                        0, nullptr, resources);
                             if (!processor) return nullptr;
                             return std::make_unique<ProcessorRun>(std::move(processor),
                                                                   format.channels != 1);
@@ -58,32 +59,13 @@ std::int32_t Run(EffectKind effect, const char* statusText, const TransformRecor
 
 }  // namespace
 
-std::int32_t RunAlienator(const TransformRecord& record, const EffectSettings& settings) {
-    return Run(EffectKind::Alienator, "Applying Alienator...", record, settings, &settings.alienator);
-}
-
-std::int32_t RunCommunicator(const TransformRecord& record, const EffectSettings& settings) {
-    return Run(EffectKind::Communicator, "Applying Communicator...", record, settings,
-               &settings.communicator);
-}
-
-std::int32_t RunDeepenator(const TransformRecord& record, const EffectSettings& settings) {
-    return Run(EffectKind::Deepenator, "Applying Deepenator", record, settings, &settings.deepenator);
-}
-
-std::int32_t RunCylonator(const TransformRecord& record, const EffectSettings& settings) {
-    return Run(EffectKind::Cylonator, "Applying Cylonator...", record, settings, &settings.cylonator);
+std::int32_t RunEffect(EffectKind effect, const TransformRecord& record, const EffectSettings& settings) {
+    return Run(TableOf(effect), record, settings);
 }
 
 std::int32_t RunActiveEffect(const TransformRecord& record, const EffectSettings& settings) {
-    switch (settings.activeEffect) {
-        case static_cast<std::int32_t>(EffectKind::Alienator): return RunAlienator(record, settings);
-        case static_cast<std::int32_t>(EffectKind::Communicator):
-            return RunCommunicator(record, settings);
-        case static_cast<std::int32_t>(EffectKind::Deepenator): return RunDeepenator(record, settings);
-        case static_cast<std::int32_t>(EffectKind::Cylonator): return RunCylonator(record, settings);
-        default: return 0;
-    }
+    const EffectTable* effect = FindEffect(settings.activeEffect);
+    return effect != nullptr ? Run(*effect, record, settings) : 0;
 }
 
 dsp::PitchShifter& RightPitchShifter() { return theRight; }

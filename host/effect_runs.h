@@ -15,13 +15,12 @@ class PitchShifter;
 
 namespace host {
 
-std::int32_t RunAlienator(const TransformRecord& record, const EffectSettings& settings);
-std::int32_t RunCommunicator(const TransformRecord& record, const EffectSettings& settings);
-std::int32_t RunDeepenator(const TransformRecord& record, const EffectSettings& settings);
-std::int32_t RunCylonator(const TransformRecord& record, const EffectSettings& settings);
+// Runs the routine of `effect` with its block of `settings` and the
+// working mix, showing its status text.
+std::int32_t RunEffect(EffectKind effect, const TransformRecord& record, const EffectSettings& settings);
 
-// Runs the routine of settings.activeEffect; an index outside 0..3 calls
-// nothing and returns 0.
+// Runs the routine of settings.activeEffect; an index that names no effect
+// calls nothing and returns 0.
 std::int32_t RunActiveEffect(const TransformRecord& record, const EffectSettings& settings);
 
 // The Deepenator's two process-wide pitch shifters: the right one serves

@@ -49,13 +49,20 @@ struct PluginForm {
     EffectKind effect;
     int channels;
 };
-constexpr PluginForm kForms[] = {
-    {EffectKind::Alienator, 1},    {EffectKind::Alienator, 2},
-    {EffectKind::Communicator, 1}, {EffectKind::Communicator, 2},
-    {EffectKind::Deepenator, 1},   {EffectKind::Deepenator, 2},
-    {EffectKind::Cylonator, 1},    {EffectKind::Cylonator, 2},
+// Every effect in EffectKind order, mono first, then stereo.
+constexpr std::size_t kFormCount = 2 * kEffectCount;
+struct FormList {
+    PluginForm forms[kFormCount];
 };
-constexpr std::size_t kFormCount = sizeof(kForms) / sizeof(kForms[0]);
+constexpr FormList MakeForms() {
+    FormList list{};
+    for (std::size_t i = 0; i < kFormCount; ++i) {
+        list.forms[i] = {static_cast<EffectKind>(i / 2), 1 + static_cast<int>(i % 2)};
+    }
+    return list;
+}
+constexpr FormList kFormList = MakeForms();
+inline constexpr const PluginForm (&kForms)[kFormCount] = kFormList.forms;
 
 // Generated: the URI of each form, in the order of kForms.
 extern const char* const kFormUris[kFormCount];

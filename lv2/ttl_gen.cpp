@@ -29,15 +29,7 @@ const char* const kPrefixes =
     "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n\n";
 
 // The LV2 class that tells hosts what kind of effect each one is.
-const char* PluginClass(EffectKind effect) {
-    switch (effect) {
-        case EffectKind::Alienator: return "lv2:ModulatorPlugin";
-        case EffectKind::Communicator: return "lv2:SimulatorPlugin";
-        case EffectKind::Deepenator: return "lv2:PitchPlugin";
-        case EffectKind::Cylonator: return "lv2:SpectralPlugin";
-    }
-    return "lv2:Plugin";
-}
+const char* PluginClass(EffectKind effect) { return TableOf(effect).lv2Class; }
 
 const char* UnitUri(SettingUnit unit) {
     switch (unit) {

@@ -1,4 +1,5 @@
-// The presets every effect carries, in the order in which each effect's
+// The presets every effect carries, as whole blocks made from the values
+// its descriptor gives by setting name, in the order in which each effect's
 // page creates them. Every built-in preset has "Mix Linked" 1. The names are
 // shown and compared exactly as written; the list box sorts them itself.
 #pragma once

@@ -20,11 +20,11 @@
 namespace store {
 
 // String ids of the keys and values that are no effect setting.
-constexpr unsigned kRootKeyId = 1;
-constexpr unsigned kInitKeyId = 17;
-constexpr unsigned kLastActiveEffectId = 1029;
-constexpr unsigned kParentKeyId = 1061;    // Software\Kestrum
-constexpr unsigned kRootNameId = 1062;     // the root's own name below its parent
+constexpr unsigned kRootKeyId = IDS_ROOT_KEY;
+constexpr unsigned kInitKeyId = IDS_INIT_KEY;
+constexpr unsigned kLastActiveEffectId = IDS_LAST_ACTIVE_EFFECT;
+constexpr unsigned kParentKeyId = IDS_PARENT_KEY;  // Software\Kestrum
+constexpr unsigned kRootNameId = IDS_ROOT_NAME;    // the root's own name below its parent
 
 // The "Last Active Effect" a first run stores: the first page.
 constexpr double kFirstRunActiveEffect = 0.0;

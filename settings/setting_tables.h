@@ -1,16 +1,23 @@
-// One table per effect describing every setting of its block: where it
+// One descriptor per effect (settings/<effect>_effect.cpp) and the list of
+// them, kEffects. A descriptor holds every fact about its effect that more
+// than one part of the program needs: each setting of its block (where it
 // lives, the string id of its registry value name, its range and default,
-// and the page control that edits it. Storage, presets, pages, the
-// command-line host and the tests all read these tables.
+// the page control that edits it), its registry keys, its page's template,
+// enabling rules and slider pairs, its built-in presets, the status text of
+// a run and its processor. Storage, presets, pages, processing, the
+// command-line host, the LV2 bundle and the tests all read them.
 //
 // Rows are in the order in which the effect's last-settings key is written
 // and read; a user preset stores the same rows without "Preset Selection".
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 
+#include "dsp/stream_processor.h"
 #include "settings/effect_settings.h"
+#include "settings/resource_ids.h"
 
 enum class SettingKind {
     ListIndex,    // Preset Selection: -1 or an index of the preset list
@@ -41,6 +48,34 @@ struct SettingInfo {
     SettingUnit unit;
 };
 
+// A check box of a page that makes other controls of the page usable or
+// greys them out, on the page and for whoever drives the page.
+struct EnablingRule {
+    int box;
+    bool usableWhenChecked;  // false: the controls are usable while the box is cleared
+    std::initializer_list<int> controls;  // sliders, value edits, boxes, in switching order
+};
+
+// Two sliders of a page that bound each other while dragged: the upper one
+// never stands below the lower one.
+struct SliderPair {
+    int upper;
+    int lower;
+};
+
+// One value of a built-in preset, keyed by the setting's name (its string id).
+struct PresetValue {
+    unsigned setting;
+    double value;
+};
+
+// A built-in preset: every setting of the block but "Preset Selection"
+// (-1) and "Mix Linked" (1 for all of them).
+struct BuiltInPresetData {
+    const char* name;  // shown and compared exactly as written
+    std::initializer_list<PresetValue> values;
+};
+
 struct EffectTable {
     EffectKind kind;
     const char* name;  // "Alienator", ...
@@ -51,11 +86,28 @@ struct EffectTable {
     unsigned lastSettingsKeyId;  // subkey of Init
     unsigned presetsKeyId;       // subkey of the root
     int pageTemplate;            // dialog template of the effect's page
+    const char* statusText;      // what the editor shows while the effect runs
+    const char* lv2Class;        // what kind of effect it is for LV2 hosts
+    std::initializer_list<EnablingRule> enablingRules;
+    std::initializer_list<SliderPair> sliderPairs;
+    // In the order in which the page creates them; the list sorts them.
+    std::initializer_list<BuiltInPresetData> builtInPresets;
+    dsp::ProcessorFactory processor;
 };
+
+// Every effect, in EffectKind order (the sheet's page order).
+extern const EffectTable* const kEffects[kEffectCount];
 
 // Indexed by EffectKind.
 const EffectTable& TableOf(EffectKind kind);
-const EffectTable& TableOf(int effectIndex);  // 0..3
+const EffectTable& TableOf(int effectIndex);  // 0 to kEffectCount - 1
+// The effect of a stored or processed index; null outside the list.
+const EffectTable* FindEffect(int effectIndex);
+// The row of the page control `control` (slider or check box); null when
+// no setting has it.
+const SettingInfo* RowOfControl(const EffectTable& table, int control);
+// The rule that `box` follows; null when it has none.
+const EnablingRule* EnablingRuleOf(const EffectTable& table, int box);
 
 // The setting's double inside its effect's block of the given record.
 double& SettingValue(EffectSettings& settings, const EffectTable& table,

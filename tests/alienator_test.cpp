@@ -65,7 +65,7 @@ std::vector<std::int16_t> Voice(std::size_t count, std::uint32_t seed) {
 std::vector<std::int16_t> Process(const EffectSettings& settings, std::vector<std::int16_t> audio,
                                   std::uint16_t channels, int rate) {
     TestHost host(std::move(audio), channels, rate);
-    EXPECT_EQ(host::RunAlienator(host.record, settings), 0);
+    EXPECT_EQ(host::RunEffect(EffectKind::Alienator, host.record, settings), 0);
     EXPECT_EQ(host.calls.front().text, "Applying Alienator...");
     return host.audio;
 }

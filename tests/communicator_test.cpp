@@ -213,7 +213,7 @@ protected:
     std::vector<std::int16_t> Process(const CommunicatorSettings& c, std::vector<std::int16_t> audio,
                                       std::uint16_t channels, int rate, double wet = 100, double dry = 0) {
         TestHost host(std::move(audio), channels, rate);
-        EXPECT_EQ(host::RunCommunicator(host.record, Wrapped(c, wet, dry)), 0);
+        EXPECT_EQ(host::RunEffect(EffectKind::Communicator, host.record, Wrapped(c, wet, dry)), 0);
         EXPECT_EQ(host.calls.front().text, "Applying Communicator...");
         return host.audio;
     }
@@ -252,7 +252,7 @@ TEST_F(CommunicatorTest, WithoutWorkingMemoryNothingHappens) {
             } else {
                 platform::testing::FailNthAllocation(n);
             }
-            EXPECT_EQ(host::RunCommunicator(host.record, Wrapped(Settings(), 100, 0)), 1);
+            EXPECT_EQ(host::RunEffect(EffectKind::Communicator, host.record, Wrapped(Settings(), 100, 0)), 1);
             platform::testing::ClearMemoryFaults();
             EXPECT_TRUE(host.calls.empty());
             EXPECT_EQ(host.audio, audio);
@@ -359,7 +359,7 @@ TEST_F(CommunicatorTest, BandEdgesAtHalfTheRateMoveInside) {
     same.frequency = 3200;
     EffectSettings settings = Wrapped(high, 100, 0);
     TestHost host(audio, 1, 8000);
-    host::RunCommunicator(host.record, settings);
+    host::RunEffect(EffectKind::Communicator, host.record, settings);
     EXPECT_EQ(host.audio, Process(same, audio, 1, 8000));
     EXPECT_EQ(settings.communicator.fullness, 4000);
     EXPECT_EQ(settings.communicator.frequency, 4500);

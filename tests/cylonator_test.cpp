@@ -238,7 +238,7 @@ EffectSettings CylonatorSettingsWith(double freq, double pitchLeft, double pitch
 std::vector<std::int16_t> RunEffect(const std::vector<std::int16_t>& audio, int channels, int rate,
                               const EffectSettings& s, std::int32_t* result = nullptr) {
     TestHost host(audio, static_cast<std::uint16_t>(channels), rate);
-    const std::int32_t r = host::RunCylonator(host.record, s);
+    const std::int32_t r = host::RunEffect(EffectKind::Cylonator, host.record, s);
     if (result != nullptr) *result = r;
     return host.audio;
 }
@@ -406,7 +406,7 @@ TEST_F(CylonatorTest, OutOfMemoryCallsNothingAndLeaksNothing) {
             } else {
                 platform::testing::FailNthAllocation(n);
             }
-            EXPECT_EQ(host::RunCylonator(host.record,
+            EXPECT_EQ(host::RunEffect(EffectKind::Cylonator, host.record,
                                         CylonatorSettingsWith(20, 52, 52, 40, 40, false, false)),
                       1);
             EXPECT_TRUE(host.calls.empty());
@@ -416,7 +416,7 @@ TEST_F(CylonatorTest, OutOfMemoryCallsNothingAndLeaksNothing) {
         }
     }
     TestHost host(input, 2, 44100);
-    EXPECT_EQ(host::RunCylonator(host.record, CylonatorSettingsWith(20, 52, 52, 40, 40, false, false)), 0);
+    EXPECT_EQ(host::RunEffect(EffectKind::Cylonator, host.record, CylonatorSettingsWith(20, 52, 52, 40, 40, false, false)), 0);
     ASSERT_FALSE(host.calls.empty());
     EXPECT_EQ(host.calls[0].text, "Applying Cylonator...");
 }

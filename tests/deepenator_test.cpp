@@ -197,7 +197,7 @@ TEST_F(DeepenatorTest, MonoRunMatchesTheModel) {
         ModelShifters model;
         const std::vector<std::int16_t> audio = Voice(20001, 3, 9000);  // two full blocks and a rest
         TestHost host(audio, 1, 44100);
-        ASSERT_EQ(host::RunDeepenator(host.record, Settings(s, s.wetMix, s.dryMix)), 0);
+        ASSERT_EQ(host::RunEffect(EffectKind::Deepenator, host.record, Settings(s, s.wetMix, s.dryMix)), 0);
         EXPECT_EQ(host.audio, ModelRun(audio, false, 44100, s, s.wetMix, s.dryMix, model));
         EXPECT_EQ(host.calls.front().text, "Applying Deepenator");
     }
@@ -212,7 +212,7 @@ TEST_F(DeepenatorTest, StereoRunMatchesTheModelWithEachSideItsOwnSettings) {
             // Different material on each side shows that nothing crosses over.
             for (std::size_t i = 1; i < audio.size(); i += 2) audio[i] = static_cast<std::int16_t>(audio[i] / 3);
             TestHost host(audio, 2, rate);
-            ASSERT_EQ(host::RunDeepenator(host.record, Settings(s, s.wetMix, s.dryMix)), 0);
+            ASSERT_EQ(host::RunEffect(EffectKind::Deepenator, host.record, Settings(s, s.wetMix, s.dryMix)), 0);
             EXPECT_EQ(host.audio, ModelRun(audio, true, rate, s, s.wetMix, s.dryMix, model));
         }
     }
@@ -230,7 +230,7 @@ TEST_F(DeepenatorTest, LoudWetWrapsToSixteenBitsBeforeTheDryPartIsAdded) {
     // sign, truncating the sum rounds the other way than it would unwrapped.
     const DeepenatorSettings s{-1, 100, 30, 0, 100, 100, 1, 0, 100, 100, 1, 0, 0, 0};
     TestHost host(audio, 1, 44100);
-    ASSERT_EQ(host::RunDeepenator(host.record, Settings(s, 100, 30)), 0);
+    ASSERT_EQ(host::RunEffect(EffectKind::Deepenator, host.record, Settings(s, 100, 30)), 0);
     int wrapped = 0;
     EXPECT_EQ(host.audio, ModelRun(audio, false, 44100, s, 100, 30, model, &wrapped));
     EXPECT_GT(wrapped, 0);  // the case this test is about did occur
@@ -240,11 +240,11 @@ TEST_F(DeepenatorTest, SecondRunStartsWithTheTailOfTheFirst) {
     ModelShifters model;
     const std::vector<std::int16_t> audio = Voice(2 * 3000, 6, 8000);
     TestHost first(audio, 2, 44100);
-    ASSERT_EQ(host::RunDeepenator(first.record, Settings(kPlain, 100, 0)), 0);
+    ASSERT_EQ(host::RunEffect(EffectKind::Deepenator, first.record, Settings(kPlain, 100, 0)), 0);
     const std::vector<std::int16_t> once = ModelRun(audio, true, 44100, kPlain, 100, 0, model);
     EXPECT_EQ(first.audio, once);
     TestHost second(audio, 2, 44100);
-    ASSERT_EQ(host::RunDeepenator(second.record, Settings(kPlain, 100, 0)), 0);
+    ASSERT_EQ(host::RunEffect(EffectKind::Deepenator, second.record, Settings(kPlain, 100, 0)), 0);
     // The model's shifters carry on from the first run as well.
     EXPECT_EQ(second.audio, ModelRun(audio, true, 44100, kPlain, 100, 0, model));
     // Pure wet: the first run opens with the zeroed pipeline, the second
@@ -255,7 +255,7 @@ TEST_F(DeepenatorTest, SecondRunStartsWithTheTailOfTheFirst) {
     EXPECT_GT(differing, 256);
     // A mono run continues the right shifter's stream too.
     TestHost mono(std::vector<std::int16_t>(1000, 0), 1, 44100);
-    ASSERT_EQ(host::RunDeepenator(mono.record, Settings(kPlain, 100, 0)), 0);
+    ASSERT_EQ(host::RunEffect(EffectKind::Deepenator, mono.record, Settings(kPlain, 100, 0)), 0);
     int heard = 0;
     for (std::int16_t v : mono.audio) heard += v != 0;
     EXPECT_GT(heard, 100);
@@ -263,7 +263,7 @@ TEST_F(DeepenatorTest, SecondRunStartsWithTheTailOfTheFirst) {
 
 TEST_F(DeepenatorTest, SilenceStaysSilent) {
     TestHost host(std::vector<std::int16_t>(2 * 9000, 0), 2, 44100);
-    ASSERT_EQ(host::RunDeepenator(host.record, Settings(kJitter, 100, 100)), 0);
+    ASSERT_EQ(host::RunEffect(EffectKind::Deepenator, host.record, Settings(kJitter, 100, 100)), 0);
     EXPECT_EQ(host.audio, std::vector<std::int16_t>(2 * 9000, 0));
 }
 
@@ -277,7 +277,7 @@ TEST_F(DeepenatorTest, MissingMemoryProcessesNothingAndLeaksNothing) {
             const std::size_t live = platform::testing::LiveBlocks();
             if (lock) platform::testing::FailNthLock(n);
             else platform::testing::FailNthAllocation(n);
-            EXPECT_EQ(host::RunDeepenator(host.record, Settings(kJitter, 100, 0)), 1) << n;
+            EXPECT_EQ(host::RunEffect(EffectKind::Deepenator, host.record, Settings(kJitter, 100, 0)), 1) << n;
             EXPECT_TRUE(host.calls.empty()) << n;
             EXPECT_EQ(host.audio, audio);
             EXPECT_EQ(platform::testing::LiveBlocks(), live) << n;
@@ -288,7 +288,7 @@ TEST_F(DeepenatorTest, MissingMemoryProcessesNothingAndLeaksNothing) {
     // have not touched the shifters' stream.
     TestHost host(audio, 2, 44100);
     platform::testing::FailNthAllocation(9);
-    ASSERT_EQ(host::RunDeepenator(host.record, Settings(kJitter, 100, 0)), 0);
+    ASSERT_EQ(host::RunEffect(EffectKind::Deepenator, host.record, Settings(kJitter, 100, 0)), 0);
     ModelShifters model;
     EXPECT_EQ(host.audio, ModelRun(audio, true, 44100, kJitter, 100, 0, model));
 }

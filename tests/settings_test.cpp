@@ -3,6 +3,7 @@
 
 #include <set>
 
+#include "platform/resource_tables.h"
 #include "settings/builtin_presets.h"
 #include "settings/setting_tables.h"
 
@@ -70,12 +71,12 @@ TEST(SettingTablesTest, LookupByRegistryName) {
     const EffectTable& alienator = TableOf(EffectKind::Alienator);
     const SettingInfo* carrier = FindSetting(alienator, "Carrier Freq");
     ASSERT_NE(carrier, nullptr);
-    EXPECT_EQ(carrier->control, 1055);
+    EXPECT_EQ(carrier->control, IDC_ALIENATOR_CARRIER_FREQ);
     EXPECT_EQ(carrier->maximum, 5000);
     EXPECT_EQ(FindSetting(alienator, "carrier freq"), nullptr);
     const SettingInfo* squelch = FindSetting(TableOf(EffectKind::Communicator), "Squelch");
     ASSERT_NE(squelch, nullptr);
-    EXPECT_EQ(squelch->nameId, 1042u);
+    EXPECT_EQ(squelch->nameId, static_cast<unsigned>(IDS_COMMUNICATOR_SQUELCH));
 }
 
 TEST(BuiltInPresetsTest, NamesInCreationOrderWithLinkedMix) {
@@ -95,6 +96,63 @@ TEST(BuiltInPresetsTest, NamesInCreationOrderWithLinkedMix) {
             EXPECT_EQ(BlockValue(list.presets[i].block, *FindSetting(table, "Mix Linked")), 1.0);
         }
         EXPECT_EQ(names, expected[effect]);
+    }
+}
+
+// A preset gives each setting but the selection and the linked flag once,
+// by a name of its own effect.
+TEST(BuiltInPresetsTest, EachGivesEverySettingOnce) {
+    for (const EffectTable* table : kEffects) {
+        for (const BuiltInPresetData& preset : table->builtInPresets) {
+            std::multiset<std::string> given;
+            for (const PresetValue& value : preset.values) {
+                const char* text = platform::FindStringResource(value.setting);
+                ASSERT_NE(text, nullptr) << preset.name;
+                const SettingInfo* row = FindSetting(*table, text);
+                ASSERT_NE(row, nullptr) << preset.name << ": " << text;
+                EXPECT_EQ(row->nameId, value.setting) << preset.name << ": " << text;
+                given.insert(text);
+            }
+            for (std::size_t i = 0; i < table->settingCount; ++i) {
+                const std::string name = SettingName(table->settings[i]);
+                const bool fixed = name == "Preset Selection" || name == "Mix Linked";
+                EXPECT_EQ(given.count(name), fixed ? 0u : 1u) << table->name << " " << preset.name << ": " << name;
+            }
+        }
+    }
+}
+
+// Every control a descriptor names is on its page, and its rules and pairs
+// act on controls of the right kind.
+TEST(SettingTablesTest, DescriptorControlsAreOnTheirPage) {
+    for (const EffectTable* table : kEffects) {
+        const platform::DialogTemplate* page = platform::FindDialogTemplate(table->pageTemplate);
+        ASSERT_NE(page, nullptr) << table->name;
+        auto onPage = [&](int id) {
+            for (std::size_t i = 0; i < page->controlCount; ++i) {
+                if (page->controls[i].id == id) return true;
+            }
+            return false;
+        };
+        for (std::size_t i = 0; i < table->settingCount; ++i) {
+            const SettingInfo& row = table->settings[i];
+            for (int id : {row.control, row.valueEdit}) {
+                EXPECT_TRUE(id == 0 || onPage(id)) << table->name << " " << id;
+            }
+        }
+        for (const EnablingRule& rule : table->enablingRules) {
+            const SettingInfo* box = RowOfControl(*table, rule.box);
+            ASSERT_NE(box, nullptr) << table->name << " " << rule.box;
+            EXPECT_EQ(box->kind, SettingKind::Flag);
+            for (int control : rule.controls) EXPECT_TRUE(onPage(control)) << table->name << " " << control;
+        }
+        for (const SliderPair& pair : table->sliderPairs) {
+            for (int slider : {pair.upper, pair.lower}) {
+                const SettingInfo* row = RowOfControl(*table, slider);
+                ASSERT_NE(row, nullptr) << table->name << " " << slider;
+                EXPECT_EQ(row->kind, SettingKind::WholeNumber);
+            }
+        }
     }
 }
 

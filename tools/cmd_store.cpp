@@ -223,8 +223,9 @@ int SettingsCommand(const Context&, const Args& args) {
                     state.problem.c_str());
     }
     const int last = state.lastActiveEffect;
-    std::printf("active effect: %s\n", last >= 0 && last < kEffectCount ? TableOf(last).name : "(none)");
-    const EffectTable& active = TableOf(last >= 0 && last < kEffectCount ? last : 0);
+    const EffectTable* stored = FindEffect(last);
+    std::printf("active effect: %s\n", stored != nullptr ? stored->name : "(none)");
+    const EffectTable& active = stored != nullptr ? *stored : *kEffects[0];
     const auto* block = reinterpret_cast<const double*>(reinterpret_cast<const unsigned char*>(&state.settings) +
                                                         active.blockOffset);
     std::printf("mix: wet %s %%, dry %s %%, %s\n", Number(block[1]).c_str(), Number(block[2]).c_str(),

@@ -26,8 +26,6 @@ const char kSetupHelp[] =
     "\n"
     "Exit status: 0 closed with OK or Cancel, 2 no display or no plug-in.\n";
 
-const char* const kEffectNames[] = {"Alienator", "Communicator", "Deepenator", "Cylonator"};
-
 std::uint32_t XFM_STDCALL RequestHandle(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                                         std::uint32_t) {
     return 0x7A01;
@@ -85,8 +83,8 @@ int SetupCommand(const Context& context, const Args& args) {
     }
     if (confirmed == 1) {
         // OK stores the page it was pressed on as the effect used last.
-        const int effect = ReadStoredState().lastActiveEffect;
-        const char* name = effect >= 0 && effect < 4 ? kEffectNames[effect] : "?";
+        const EffectTable* effect = FindEffect(ReadStoredState().lastActiveEffect);
+        const char* name = effect != nullptr ? effect->name : "?";
         std::printf("OK: settings stored; tovana apply uses the %s\n", name);
     } else {
         std::printf("Cancelled: settings stored; the effect tovana apply uses is unchanged\n");

@@ -13,43 +13,9 @@
 namespace tovana {
 namespace {
 
-// A check box that enables other controls of its page; `enablingState` is
-// the state in which they can be used.
-struct Enabler {
-    EffectKind effect;
-    std::size_t offset;
-    int enablingState;
-    std::size_t dependents[3];  // offsets; 0 ends the list (offset 0 is Preset Selection)
-};
-
-#define AT(Block, field) offsetof(Block, field)
-const Enabler kEnablers[] = {
-    {EffectKind::Alienator, AT(AlienatorSettings, hopEnabled), 1,
-     {AT(AlienatorSettings, hopFreqDev), AT(AlienatorSettings, hopPeriod), AT(AlienatorSettings, smoothEnabled)}},
-    {EffectKind::Communicator, AT(CommunicatorSettings, changingStaticEnabled), 1,
-     {AT(CommunicatorSettings, changingStatic), 0, 0}},
-    {EffectKind::Cylonator, AT(CylonatorSettings, noiseLeftEnabled), 0, {AT(CylonatorSettings, pitchLeft), 0, 0}},
-    {EffectKind::Cylonator, AT(CylonatorSettings, noiseRightEnabled), 0, {AT(CylonatorSettings, pitchRight), 0, 0}},
-};
-
-// Slider pairs of which the upper one never stands below the lower one.
-struct BoundedPair {
-    EffectKind effect;
-    std::size_t upper;
-    std::size_t lower;
-};
-const BoundedPair kPairs[] = {
-    {EffectKind::Communicator, AT(CommunicatorSettings, fullness), AT(CommunicatorSettings, frequency)},
-    {EffectKind::Communicator, AT(CommunicatorSettings, sensitivity), AT(CommunicatorSettings, squelch)},
-};
-#undef AT
-
-const SettingInfo* RowAt(const EffectTable& table, std::size_t offset) {
-    for (std::size_t i = 0; i < table.settingCount; ++i) {
-        if (table.settings[i].offset == offset) return &table.settings[i];
-    }
-    return nullptr;
-}
+// Every block keeps its mix at the same place.
+constexpr std::size_t kWetMixOffset = offsetof(AlienatorSettings, wetMix);
+constexpr std::size_t kDryMixOffset = offsetof(AlienatorSettings, dryMix);
 
 bool ParseWhole(const std::string& text, int* value) {
     if (text.empty()) return false;
@@ -120,10 +86,9 @@ bool FindPreset(const std::vector<ListedPreset>& list, const std::string& name, 
 
 std::string BrokenPairBound(EffectKind effect, const std::vector<double>& block) {
     const EffectTable& table = TableOf(effect);
-    for (const BoundedPair& pair : kPairs) {
-        if (pair.effect != effect) continue;
-        const SettingInfo* upper = RowAt(table, pair.upper);
-        const SettingInfo* lower = RowAt(table, pair.lower);
+    for (const SliderPair& pair : table.sliderPairs) {
+        const SettingInfo* upper = RowOfControl(table, pair.upper);
+        const SettingInfo* lower = RowOfControl(table, pair.lower);
         const double u = block[static_cast<std::size_t>(upper - table.settings)];
         const double l = block[static_cast<std::size_t>(lower - table.settings)];
         if (!(u >= l)) {
@@ -148,7 +113,7 @@ DialogState CurrentDialogState() {
 bool ValidateOptions(const EffectOptions& options, const DialogState& state, SetupRequest* request,
                      std::string* error) {
     *request = SetupRequest{};
-    int effect = state.lastActiveEffect >= 0 && state.lastActiveEffect < kEffectCount ? state.lastActiveEffect : 0;
+    int effect = FindEffect(state.lastActiveEffect) != nullptr ? state.lastActiveEffect : 0;
     if (!options.effect.empty()) {
         effect = EffectByName(options.effect);
         if (effect < 0) {
@@ -197,13 +162,12 @@ bool ValidateOptions(const EffectOptions& options, const DialogState& state, Set
             return false;
         }
         if (row->control == 0) {
-            const std::string rowName = SettingName(*row);
-            if (rowName == "Wet Mix") {
+            if (row->offset == kWetMixOffset) {
                 wet = text;
-            } else if (rowName == "Dry Mix") {
+            } else if (row->offset == kDryMixOffset) {
                 dry = text;
             } else {
-                *error = "'" + rowName + "' is not set directly (use --preset, --wet and --dry)";
+                *error = "'" + SettingName(*row) + "' is not set directly (use --preset, --wet and --dry)";
                 return false;
             }
             continue;
@@ -220,10 +184,9 @@ bool ValidateOptions(const EffectOptions& options, const DialogState& state, Set
         targets[index] = value;
     }
 
-    for (const BoundedPair& pair : kPairs) {
-        if (pair.effect != request->effect) continue;
-        const SettingInfo* upper = RowAt(table, pair.upper);
-        const SettingInfo* lower = RowAt(table, pair.lower);
+    for (const SliderPair& pair : table.sliderPairs) {
+        const SettingInfo* upper = RowOfControl(table, pair.upper);
+        const SettingInfo* lower = RowOfControl(table, pair.lower);
         const std::size_t u = static_cast<std::size_t>(upper - table.settings);
         const std::size_t l = static_cast<std::size_t>(lower - table.settings);
         if (!requested[u] && !requested[l]) continue;
@@ -267,61 +230,59 @@ std::vector<SetupStep> PlanSetup(const SetupRequest& request) {
         step.text = request.preset;
         steps.push_back(step);
     }
-    auto target = [&](std::size_t offset) -> const SettingTarget* {
+    auto target = [&](const SettingInfo* row) -> const SettingTarget* {
         for (const SettingTarget& t : request.targets) {
-            if (t.setting->offset == offset) return &t;
+            if (t.setting == row) return &t;
         }
         return nullptr;
     };
     // Controls that a cleared (or set) box disables are enabled first.
-    std::vector<const Enabler*> opened;
-    for (const Enabler& enabler : kEnablers) {
-        if (enabler.effect != request.effect) continue;
+    std::vector<const EnablingRule*> opened;
+    for (const EnablingRule& rule : table.enablingRules) {
         bool needed = false;
-        for (std::size_t dependent : enabler.dependents) needed = needed || (dependent != 0 && target(dependent));
+        for (int control : rule.controls) needed = needed || target(RowOfControl(table, control)) != nullptr;
         if (!needed) continue;
-        opened.push_back(&enabler);
-        steps.push_back(SetupStep::Make(Kind::Enable, RowAt(table, enabler.offset)->control, enabler.enablingState));
+        opened.push_back(&rule);
+        steps.push_back(SetupStep::Make(Kind::Enable, rule.box, rule.usableWhenChecked ? 1 : 0));
     }
-    auto isOpened = [&](std::size_t offset) {
-        return std::any_of(opened.begin(), opened.end(), [&](const Enabler* e) { return e->offset == offset; });
+    auto isOpened = [&](int box) {
+        return std::any_of(opened.begin(), opened.end(), [&](const EnablingRule* rule) { return rule->box == box; });
     };
     for (const SettingTarget& t : request.targets) {
         const SettingInfo& row = *t.setting;
         if (row.kind == SettingKind::Flag) {
-            if (!isOpened(row.offset)) steps.push_back(SetupStep::Make(Kind::SetCheck, row.control, t.value));
+            if (!isOpened(row.control)) steps.push_back(SetupStep::Make(Kind::SetCheck, row.control, t.value));
             continue;
         }
-        const BoundedPair* pair = nullptr;
-        for (const BoundedPair& p : kPairs) {
-            if (p.effect == request.effect && (p.upper == row.offset || p.lower == row.offset)) pair = &p;
+        const SliderPair* pair = nullptr;
+        for (const SliderPair& p : table.sliderPairs) {
+            if (p.upper == row.control || p.lower == row.control) pair = &p;
         }
         if (pair == nullptr) {
             steps.push_back(SetupStep::Make(Kind::MoveSlider, row.control, t.value));
             continue;
         }
         const bool first = std::none_of(steps.begin(), steps.end(), [&](const SetupStep& s) {
-            return s.kind == Kind::MovePair && s.control == RowAt(table, pair->upper)->control;
+            return s.kind == Kind::MovePair && s.control == pair->upper;
         });
         if (!first) continue;
-        SetupStep step = SetupStep::Make(Kind::MovePair, RowAt(table, pair->upper)->control);
-        step.control2 = RowAt(table, pair->lower)->control;
-        if (const SettingTarget* upper = target(pair->upper)) {
+        SetupStep step = SetupStep::Make(Kind::MovePair, pair->upper);
+        step.control2 = pair->lower;
+        if (const SettingTarget* upper = target(RowOfControl(table, pair->upper))) {
             step.value = upper->value;
             step.hasValue = true;
         }
-        if (const SettingTarget* lower = target(pair->lower)) {
+        if (const SettingTarget* lower = target(RowOfControl(table, pair->lower))) {
             step.value2 = lower->value;
             step.hasValue2 = true;
         }
         steps.push_back(step);
     }
-    for (const Enabler* enabler : opened) {
-        const int control = RowAt(table, enabler->offset)->control;
-        if (const SettingTarget* t = target(enabler->offset)) {
-            steps.push_back(SetupStep::Make(Kind::SetCheck, control, t->value));
+    for (const EnablingRule* rule : opened) {
+        if (const SettingTarget* t = target(RowOfControl(table, rule->box))) {
+            steps.push_back(SetupStep::Make(Kind::SetCheck, rule->box, t->value));
         } else {
-            steps.push_back(SetupStep::Make(Kind::Restore, control));
+            steps.push_back(SetupStep::Make(Kind::Restore, rule->box));
         }
     }
     if (request.wet || request.dry) {

@@ -9,7 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/framework.h"
 #include "settings/effect_settings.h"
+#include "settings/resource_ids.h"
 #include "settings/setting_tables.h"
 #include "tools/store_view.h"
 
@@ -95,11 +97,11 @@ struct SetupStep {
 std::vector<SetupStep> PlanSetup(const SetupRequest& request);
 
 // Dialog control ids the session uses.
-constexpr int kOkButton = 1;
-constexpr int kWetSlider = 1003;
-constexpr int kDrySlider = 1004;
-constexpr int kLinkedCheck = 1008;
-constexpr int kPresetList = 1015;
+constexpr int kOkButton = platform::kIdOk;
+constexpr int kWetSlider = IDC_WET_SLIDER;
+constexpr int kDrySlider = IDC_DRY_SLIDER;
+constexpr int kLinkedCheck = IDC_LINKED;
+constexpr int kPresetList = IDC_PRESET_LIST;
 
 struct SliderMove {
     int control;

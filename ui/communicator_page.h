@@ -10,26 +10,6 @@ class CCommunicator : public EffectPage {
 public:
     explicit CCommunicator(CListBox* presetList);
 
-    enum Control {
-        kRandomBreakupBox = 111,
-        kFullnessSlider = 1031,
-        kFrequencySlider = 1032,
-        kSensitivitySlider = 1033,
-        kSquelchSlider = 1034,
-        kRandomAmplitudeBox = 1035,
-        kVariationBox = 1036,
-        kDurationSlider = 1037,
-        kVoiceBleedBox = 1038,
-        kAliasingBox = 1039,
-        kChangingStaticSlider = 1040,
-        kChangingStaticEdit = 1050,
-    };
-
 protected:
     void ShowValues(const void* block) override;
-    void OnSliderMoved(int slider) override;
-    bool OnCheckBoxClicked(int box) override;
-
-private:
-    void EnableVariation(bool enable);
 };

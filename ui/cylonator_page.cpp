@@ -3,13 +3,12 @@
 namespace {
 
 PageLayout Layout() {
-    using C = CCylonator;
     PageLayout layout;
     layout.kind = EffectKind::Cylonator;
-    layout.sliders = {C::kFreqSlider, C::kPitchLeftSlider, C::kPitchRightSlider,
-                      C::kAmplitudeRightSlider, C::kAmplitudeLeftSlider};
+    layout.sliders = {IDC_CYLONATOR_FREQ, IDC_CYLONATOR_PITCH_LEFT, IDC_CYLONATOR_PITCH_RIGHT,
+                      IDC_CYLONATOR_AMPLITUDE_RIGHT, IDC_CYLONATOR_AMPLITUDE_LEFT};
     layout.mirrored = layout.sliders;
-    layout.mirrored.insert(layout.mirrored.end(), {C::kNoiseLeftBox, C::kNoiseRightBox});
+    layout.mirrored.insert(layout.mirrored.end(), {IDC_CYLONATOR_NOISE_LEFT, IDC_CYLONATOR_NOISE_RIGHT});
     layout.committed = layout.mirrored;
     return layout;
 }
@@ -20,22 +19,11 @@ CCylonator::CCylonator(CListBox* presetList) : EffectPage(Layout(), presetList) 
 
 void CCylonator::ShowValues(const void* block) {
     ShowSliders(block);
-    ShowCheck(kNoiseLeftBox, block);
-    EnableControls({kPitchLeftSlider, kPitchLeftEdit}, ValueOf(block, kNoiseLeftBox) == 0.0);
-    ShowCheck(kNoiseRightBox, block);
-    EnableControls({kPitchRightSlider, kPitchRightEdit}, ValueOf(block, kNoiseRightBox) == 0.0);
-    ShowEdits({kFreqSlider, kPitchLeftSlider, kPitchRightSlider, kAmplitudeRightSlider,
-               kAmplitudeLeftSlider},
+    ShowCheck(IDC_CYLONATOR_NOISE_LEFT, block);
+    ShowEnabling(IDC_CYLONATOR_NOISE_LEFT, block);
+    ShowCheck(IDC_CYLONATOR_NOISE_RIGHT, block);
+    ShowEnabling(IDC_CYLONATOR_NOISE_RIGHT, block);
+    ShowEdits({IDC_CYLONATOR_FREQ, IDC_CYLONATOR_PITCH_LEFT, IDC_CYLONATOR_PITCH_RIGHT,
+               IDC_CYLONATOR_AMPLITUDE_RIGHT, IDC_CYLONATOR_AMPLITUDE_LEFT},
               block);
-}
-
-bool CCylonator::OnCheckBoxClicked(int box) {
-    if (box != kNoiseLeftBox && box != kNoiseRightBox) return false;
-    const bool checked = Item<CButton>(box).GetCheck() != 0;
-    if (box == kNoiseLeftBox) {
-        EnableControls({kPitchLeftSlider, kPitchLeftEdit}, !checked);
-    } else {
-        EnableControls({kPitchRightSlider, kPitchRightEdit}, !checked);
-    }
-    return true;
 }

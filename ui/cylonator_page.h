@@ -10,19 +10,6 @@ class CCylonator : public EffectPage {
 public:
     explicit CCylonator(CListBox* presetList);
 
-    enum Control {
-        kNoiseLeftBox = 111,
-        kNoiseRightBox = 112,
-        kFreqSlider = 1045,
-        kPitchLeftEdit = 1047,
-        kPitchRightEdit = 1048,
-        kPitchLeftSlider = 1049,
-        kPitchRightSlider = 1050,
-        kAmplitudeRightSlider = 1052,
-        kAmplitudeLeftSlider = 1053,
-    };
-
 protected:
     void ShowValues(const void* block) override;
-    bool OnCheckBoxClicked(int box) override;
 };

@@ -3,15 +3,15 @@
 namespace {
 
 PageLayout Layout() {
-    using C = CDeepenator;
     PageLayout layout;
     layout.kind = EffectKind::Deepenator;
-    layout.sliders = {C::kReverbDelayLeftSlider,  C::kReverbPowerLeftSlider,
-                      C::kCombDelayLeftSlider,    C::kPitchScaleLeftSlider,
-                      C::kReverbDelayRightSlider, C::kReverbPowerRightSlider,
-                      C::kCombDelayRightSlider,   C::kPitchScaleRightSlider};
+    layout.sliders = {IDC_DEEPENATOR_REVERB_DELAY_LEFT,  IDC_DEEPENATOR_REVERB_POWER_LEFT,
+                      IDC_DEEPENATOR_COMB_DELAY_LEFT,    IDC_DEEPENATOR_PITCH_SCALE_LEFT,
+                      IDC_DEEPENATOR_REVERB_DELAY_RIGHT, IDC_DEEPENATOR_REVERB_POWER_RIGHT,
+                      IDC_DEEPENATOR_COMB_DELAY_RIGHT,   IDC_DEEPENATOR_PITCH_SCALE_RIGHT};
     layout.mirrored = layout.sliders;
-    layout.mirrored.insert(layout.mirrored.end(), {C::kRandomPitchBox, C::kRandomDelayBox});
+    layout.mirrored.insert(layout.mirrored.end(),
+                           {IDC_DEEPENATOR_RANDOM_PITCH_SCALE, IDC_DEEPENATOR_RANDOM_REVERB_DELAY});
     layout.committed = layout.mirrored;
     return layout;
 }
@@ -22,10 +22,11 @@ CDeepenator::CDeepenator(CListBox* presetList) : EffectPage(Layout(), presetList
 
 void CDeepenator::ShowValues(const void* block) {
     ShowSliders(block);
-    ShowCheck(kRandomPitchBox, block);
-    ShowCheck(kRandomDelayBox, block);
-    ShowEdits({kReverbDelayLeftSlider, kReverbPowerLeftSlider, kCombDelayLeftSlider,
-               kPitchScaleLeftSlider, kReverbDelayRightSlider, kReverbPowerRightSlider,
-               kCombDelayRightSlider, kPitchScaleRightSlider},
+    ShowCheck(IDC_DEEPENATOR_RANDOM_PITCH_SCALE, block);
+    ShowCheck(IDC_DEEPENATOR_RANDOM_REVERB_DELAY, block);
+    ShowEdits({IDC_DEEPENATOR_REVERB_DELAY_LEFT, IDC_DEEPENATOR_REVERB_POWER_LEFT,
+               IDC_DEEPENATOR_COMB_DELAY_LEFT, IDC_DEEPENATOR_PITCH_SCALE_LEFT,
+               IDC_DEEPENATOR_REVERB_DELAY_RIGHT, IDC_DEEPENATOR_REVERB_POWER_RIGHT,
+               IDC_DEEPENATOR_COMB_DELAY_RIGHT, IDC_DEEPENATOR_PITCH_SCALE_RIGHT},
               block);
 }

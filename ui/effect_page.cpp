@@ -135,12 +135,33 @@ bool EffectPage::OnCommand(int id, int notifyCode) {
 }
 
 void EffectPage::OnSliderMoved(int slider) {
+    for (const SliderPair& pair : table().sliderPairs) {
+        if (slider != pair.upper && slider != pair.lower) continue;
+        const int other = slider == pair.upper ? pair.lower : pair.upper;
+        CSliderCtrl moved = Item<CSliderCtrl>(slider);
+        const int otherPos = SliderPos(other);
+        if (slider == pair.upper && moved.GetPos() < otherPos) moved.SetPos(otherPos);
+        if (slider == pair.lower && moved.GetPos() > otherPos) moved.SetPos(otherPos);
+        const int position = moved.GetPos();
+        WriteEdit(slider, position);
+        StoreSetting(slider, position);
+        StoreSetting(other, otherPos);
+        return;
+    }
     const int position = SliderPos(slider);
     WriteEdit(slider, position);
     StoreSetting(slider, position);
 }
 
-bool EffectPage::OnCheckBoxClicked(int) { return false; }
+bool EffectPage::OnCheckBoxClicked(int box) {
+    const bool stored = Contains(layout_.storedOnClick, box);
+    const EnablingRule* rule = EnablingRuleOf(table(), box);
+    if (!stored && rule == nullptr) return false;
+    const bool checked = Item<CButton>(box).GetCheck() != 0;
+    if (stored) StoreSetting(box, checked ? 1.0 : 0.0);
+    if (rule != nullptr) ApplyEnabling(box, checked);
+    return true;
+}
 
 void EffectPage::ShowSliders(const void* block) {
     for (int slider : layout_.sliders) {
@@ -160,8 +181,15 @@ void EffectPage::ShowCheck(int box, const void* block) {
     Item<CButton>(box).SetCheck(TruncateToInt(ValueOf(block, box)) != 0 ? 1 : 0);
 }
 
-void EffectPage::EnableControls(std::initializer_list<int> controls, bool enable) {
-    for (int control : controls) GetDlgItem(control).EnableWindow(enable);
+void EffectPage::ShowEnabling(int box, const void* block) {
+    ApplyEnabling(box, ValueOf(block, box) != 0.0);
+}
+
+void EffectPage::ApplyEnabling(int box, bool checked) {
+    const EnablingRule* rule = EnablingRuleOf(table(), box);
+    if (rule == nullptr) return;
+    const bool enable = checked == rule->usableWhenChecked;
+    for (int control : rule->controls) GetDlgItem(control).EnableWindow(enable);
 }
 
 int EffectPage::SliderPos(int slider) const { return Item<CSliderCtrl>(slider).GetPos(); }

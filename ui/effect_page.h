@@ -4,10 +4,10 @@
 // effect's presets in the dialog's list. The settings and presets live in
 // the effect's model (settings/presets.h), which the dialog holds.
 //
-// A page class adds only what is its own: its control orders (PageLayout),
-// how ShowSettings walks its controls, its click rules and, on the
-// Communicator, the rule for its slider pairs. Ranges, defaults, registry
-// names, control ids and presets come from the effect's tables.
+// A page class adds only what is its own: its control orders (PageLayout)
+// and how ShowSettings walks its controls. Ranges, defaults, registry
+// names, control ids, enabling rules, slider pairs and presets come from
+// the effect's descriptor.
 #pragma once
 
 #include <initializer_list>
@@ -27,6 +27,8 @@ struct PageLayout {
     std::vector<int> mirrored;
     // Controls whose mirror CommitControls stores, in storing order.
     std::vector<int> committed;
+    // Check boxes whose setting follows them the moment they are clicked.
+    std::vector<int> storedOnClick;
 };
 
 class EffectPage : public CPropertyPage {
@@ -69,10 +71,13 @@ protected:
     virtual void ShowValues(const void* block) = 0;
 
     // A slider of the page moved: the frame's rule writes "%d" of the
-    // position into its edit and stores the position as the setting.
-    virtual void OnSliderMoved(int slider);
-    // A check box of the page was clicked; false when it has no click rule.
-    virtual bool OnCheckBoxClicked(int box);
+    // position into its edit and stores the position as the setting; a
+    // slider of a pair is first stopped at the other one.
+    void OnSliderMoved(int slider);
+    // A check box of the page was clicked: its setting follows it when the
+    // layout says so, then its enabling rule applies. False when it has
+    // neither.
+    bool OnCheckBoxClicked(int box);
 
     // Helpers for the page classes.
     const EffectTable& table() const { return TableOf(layout_.kind); }
@@ -87,7 +92,10 @@ protected:
     void ShowEdit(int slider, const void* block);
     void ShowEdits(std::initializer_list<int> sliders, const void* block);
     void ShowCheck(int box, const void* block);
-    void EnableControls(std::initializer_list<int> controls, bool enable);
+    // The enabling rule of `box` for its setting in the block, or for the
+    // box's new state.
+    void ShowEnabling(int box, const void* block);
+    void ApplyEnabling(int box, bool checked);
     int SliderPos(int slider) const;
     void WriteEdit(int slider, int value);
     void StoreSetting(int control, double value);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/framework.h"
-#include "ui/resource_ids.h"
+#include "settings/resource_ids.h"
 
 class CEffectSheet : public CPropertySheet {
 public:

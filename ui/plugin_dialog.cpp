@@ -8,6 +8,20 @@
 #include "ui/preset_name_dialog.h"
 #include "ui/setup.h"
 
+namespace {
+
+EffectPage* NewPage(EffectKind kind, CListBox* presetList) {
+    switch (kind) {
+        case EffectKind::Alienator: return new CAlienator(presetList);
+        case EffectKind::Communicator: return new CCommunicator(presetList);
+        case EffectKind::Deepenator: return new CDeepenator(presetList);
+        case EffectKind::Cylonator: return new CCylonator(presetList);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 PluginDialog::PluginDialog() : CDialog(kTemplate) {}
 
 PluginDialog::~PluginDialog() {
@@ -21,7 +35,7 @@ PluginDialog::~PluginDialog() {
 }
 
 EffectPage* PluginDialog::PageOf(int effect) const {
-    return effect >= 0 && effect < kEffectCount ? pages_[effect] : nullptr;
+    return FindEffect(effect) != nullptr ? pages_[effect] : nullptr;
 }
 
 void PluginDialog::DoDataExchange(CDataExchange* dx) {
@@ -38,13 +52,12 @@ bool PluginDialog::OnInitDialog() {
     // Each effect's model resets its settings to the defaults and holds its
     // built-in presets, so every opening starts from the defaults.
     for (int effect = 0; effect < kEffectCount; ++effect) {
-        models_[effect] = std::make_unique<EffectModel>(static_cast<EffectKind>(effect));
+        models_[effect] = std::make_unique<EffectModel>(kEffects[effect]->kind);
         modelPointers_[effect] = models_[effect].get();
     }
-    pages_[0] = new CAlienator(&presetList_);
-    pages_[1] = new CCommunicator(&presetList_);
-    pages_[2] = new CDeepenator(&presetList_);
-    pages_[3] = new CCylonator(&presetList_);
+    for (int effect = 0; effect < kEffectCount; ++effect) {
+        pages_[effect] = NewPage(kEffects[effect]->kind, &presetList_);
+    }
     for (int effect = 0; effect < kEffectCount; ++effect) {
         pages_[effect]->Attach(models_[effect].get());
         sheet_.AddPage(pages_[effect]);

@@ -11,6 +11,7 @@
 #include "platform/framework.h"
 #include "settings/presets.h"
 #include "settings/registry_store.h"
+#include "settings/resource_ids.h"
 #include "ui/effect_sheet.h"
 
 class EffectPage;
@@ -18,17 +19,17 @@ class EffectPage;
 class PluginDialog : public CDialog {
 public:
     enum Control {
-        kWetEdit = 112,
-        kDryEdit = 113,
-        kWetSlider = 1003,
-        kDrySlider = 1004,
-        kLinkedBox = 1008,
-        kSavePresetButton = 1012,
-        kPresetList = 1015,
-        kDeletePresetButton = 1026,
-        kSheetFrame = 1030,
+        kWetEdit = IDC_WET_EDIT,
+        kDryEdit = IDC_DRY_EDIT,
+        kWetSlider = IDC_WET_SLIDER,
+        kDrySlider = IDC_DRY_SLIDER,
+        kLinkedBox = IDC_LINKED,
+        kSavePresetButton = IDC_SAVE_PRESET,
+        kPresetList = IDC_PRESET_LIST,
+        kDeletePresetButton = IDC_DELETE_PRESET,
+        kSheetFrame = IDC_SHEET_FRAME,
     };
-    static constexpr int kTemplate = 1000;
+    static constexpr int kTemplate = IDD_PLUGIN_DIALOG;
 
     PluginDialog();
     ~PluginDialog() override;

@@ -7,11 +7,12 @@
 #include <string>
 
 #include "platform/framework.h"
+#include "settings/resource_ids.h"
 
 class PresetNameDialog : public CDialog {
 public:
-    static constexpr int kTemplateId = 1002;
-    static constexpr int kNameEdit = 110;
+    static constexpr int kTemplateId = IDD_PRESET_NAME;
+    static constexpr int kNameEdit = IDC_PRESET_NAME;
 
     // `name` receives the typed name; without a parent the active window
     // owns the dialog.
