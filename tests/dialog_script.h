@@ -8,6 +8,7 @@
 
 #include "platform/event_source.h"
 #include "platform/framework.h"
+#include "settings/resource_ids.h"
 #include "tests/store_fixture.h"
 #include "ui/setup.h"
 
@@ -36,7 +37,7 @@ public:
     }
     bool Enabled(int id, Scope scope = Scope::Auto) const { return Find(id, scope).IsWindowEnabled(); }
 
-    CListBox List() const { return CListBox(Find(1015, Scope::Dialog).GetSafeHwnd()); }
+    CListBox List() const { return CListBox(Find(IDC_PRESET_LIST, Scope::Dialog).GetSafeHwnd()); }
     std::vector<std::string> Entries() const {
         CListBox list = List();
         std::vector<std::string> entries;
@@ -49,11 +50,11 @@ public:
         const int index = list.GetCurSel();
         return index < 0 ? std::string() : list.GetText(index);
     }
-    int Wet() const { return Slider(1003, Scope::Dialog); }
-    int Dry() const { return Slider(1004, Scope::Dialog); }
-    std::string WetText() const { return Text(112, Scope::Dialog); }
-    std::string DryText() const { return Text(113, Scope::Dialog); }
-    bool Linked() const { return Checked(1008, Scope::Dialog); }
+    int Wet() const { return Slider(IDC_WET_SLIDER, Scope::Dialog); }
+    int Dry() const { return Slider(IDC_DRY_SLIDER, Scope::Dialog); }
+    std::string WetText() const { return Text(IDC_WET_EDIT, Scope::Dialog); }
+    std::string DryText() const { return Text(IDC_DRY_EDIT, Scope::Dialog); }
+    bool Linked() const { return Checked(IDC_LINKED, Scope::Dialog); }
 
 private:
     platform::WindowHandle dialog_;
@@ -65,7 +66,8 @@ inline Action Look(std::function<void(const Controls&)> look) {
 
 // Save Preset, typing `name` into the name dialog and confirming it.
 inline std::vector<Action> SaveAs(const std::string& name) {
-    return {Action::Click(1012, Scope::Dialog), Action::Type(110, name), Action::Click(1)};
+    return {Action::Click(IDC_SAVE_PRESET, Scope::Dialog), Action::Type(IDC_PRESET_NAME, name),
+            Action::Click(platform::kIdOk)};
 }
 
 struct DialogRun {

@@ -56,7 +56,8 @@ TEST(ListBox, NotifiesSelectionChangesMadeByTheUserOnly) {
                         }),
                         Action::SelectListIndex(kPresetList, 2), Action::SelectListText(kPresetList, "Deep"),
                         Action::Press(Key::Up),
-                        Action::Inspect([&](WindowHandle d) { selected = In<CListBox>(d, kPresetList).GetCurSel(); }),
+                        Action::Inspect([&](WindowHandle d) { selected = In<CListBox>(d,
+                                                             kPresetList).GetCurSel(); }),
                         Action::Close()});
     dialog.DoModal();
     EXPECT_EQ(script.source().error(), "");
@@ -72,7 +73,8 @@ TEST(Buttons, CheckBoxesToggleAndDisabledControlsIgnoreClicks) {
     RecordingDialog dialog;
     std::vector<int> states;
     auto look = [&](WindowHandle d) { states.push_back(In<CButton>(d, kLinked).GetCheck()); };
-    ScriptScope script({Action::Click(kLinked), Action::Inspect(look), Action::Click(kLinked), Action::Inspect(look),
+    ScriptScope script({Action::Click(kLinked), Action::Inspect(look), Action::Click(kLinked),
+                        Action::Inspect(look),
                         Action::Inspect([](WindowHandle d) {
                             In(d, kLinked).EnableWindow(false);
                             In(d, kSaveButton).EnableWindow(false);
@@ -129,7 +131,8 @@ TEST(ModalLoop, TabWalksTheTabStopsInTemplateOrder) {
     auto look = [&](WindowHandle) { focus.push_back(CWnd(platform::portable::FocusedWindow()).GetDlgCtrlID()); };
     std::vector<Action> actions = {Action::Inspect(look)};
     for (int i = 0; i < 8; ++i) actions.insert(actions.end(), {Action::Press(Key::Tab), Action::Inspect(look)});
-    actions.insert(actions.end(), {Action::Inspect([](WindowHandle d) { In(d, kDeleteButton).EnableWindow(false); }),
+    actions.insert(actions.end(), {Action::Inspect([](WindowHandle d) { In(d,
+                                                                       kDeleteButton).EnableWindow(false); }),
                                    Action::Press(Key::ShiftTab), Action::Inspect(look), Action::Press(Key::ShiftTab),
                                    Action::Inspect(look), Action::Close()});
     ScriptScope script(actions);
@@ -278,7 +281,7 @@ TEST(Geometry, DialogUnitsBecomePixelsWithTheDialogFontMetrics) {
     RecordingDialog dialog;
     platform::Rect frame, client;
     ScriptScope script({Action::Inspect([&](WindowHandle d) {
-                            CWnd placeholder = In(d, 1030);
+                            CWnd placeholder = In(d, IDC_SHEET_FRAME);
                             placeholder.GetWindowRect(&frame);
                             client = frame;
                             CWnd(d).ScreenToClient(&client);
@@ -286,7 +289,7 @@ TEST(Geometry, DialogUnitsBecomePixelsWithTheDialogFontMetrics) {
                         }),
                         Action::Close()});
     dialog.DoModal();
-    // Frame 1030 is 7, 7, 190, 183 in dialog units.
+    // The frame is 7, 7, 190, 183 in dialog units.
     EXPECT_EQ(client.left, 11);     // 7 * 6 / 4 = 10.5, rounded
     EXPECT_EQ(client.top, 11);      // 7 * 13 / 8 = 11.4
     EXPECT_EQ(client.Width(), 285);   // 190 * 6 / 4
@@ -339,7 +342,7 @@ TEST(PropertySheet, TabWalksIntoTheActivePageAndArrowsSwitchTabs) {
     dialog.DoModal();
     EXPECT_EQ(script.source().error(), "");
     // The sheet's tab control, then the Communicator page's first sliders.
-    EXPECT_EQ(focus, (std::vector<int>{0x3020, 1031, 1032}));
+    EXPECT_EQ(focus, (std::vector<int>{0x3020, IDC_COMMUNICATOR_FULLNESS, IDC_COMMUNICATOR_FREQUENCY}));
 }
 
 TEST(PropertySheet, RemovingTheActivePageActivatesItsNeighbour) {

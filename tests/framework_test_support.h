@@ -9,6 +9,7 @@
 
 #include "platform/event_source.h"
 #include "platform/framework.h"
+#include "settings/resource_ids.h"
 
 // Installs a script as the event source for one scope.
 class ScriptScope {
@@ -33,10 +34,12 @@ namespace framework_test {
 using platform::Scope;
 using platform::WindowHandle;
 
-constexpr int kPluginDialog = 1000;
+constexpr int kPluginDialog = IDD_PLUGIN_DIALOG;
 constexpr int kOk = 1, kCancel = 2;
-constexpr int kWetSlider = 1003, kDrySlider = 1004, kWetEdit = 112, kDryEdit = 113;
-constexpr int kPresetList = 1015, kSaveButton = 1012, kDeleteButton = 1026, kLinked = 1008;
+constexpr int kWetSlider = IDC_WET_SLIDER, kDrySlider = IDC_DRY_SLIDER;
+constexpr int kWetEdit = IDC_WET_EDIT, kDryEdit = IDC_DRY_EDIT;
+constexpr int kPresetList = IDC_PRESET_LIST, kSaveButton = IDC_SAVE_PRESET, kDeleteButton = IDC_DELETE_PRESET;
+constexpr int kLinked = IDC_LINKED;
 
 struct Event {
     std::string what;
@@ -119,7 +122,9 @@ private:
 
 class SheetDialog : public CDialog {
 public:
-    SheetDialog() : CDialog(kPluginDialog), sheet(1100), alien(1028, "alien", 1055), radio(1030, "radio", 1031) {}
+    SheetDialog() : CDialog(kPluginDialog), sheet(IDS_PROPERTY_SHEET),
+          alien(IDD_ALIENATOR, "alien", IDC_ALIENATOR_CARRIER_FREQ),
+          radio(IDD_COMMUNICATOR, "radio", IDC_COMMUNICATOR_FULLNESS) {}
     bool OnInitDialog() override {
         CDialog::OnInitDialog();
         sheet.AddPage(&alien);
@@ -127,7 +132,7 @@ public:
         sheet.EnableStackedTabs(false);
         sheet.Create(this, platform::kWsChild | platform::kWsVisible, 0);
         platform::Rect frame;
-        GetDlgItem(1030).GetWindowRect(&frame);
+        GetDlgItem(IDC_SHEET_FRAME).GetWindowRect(&frame);
         ScreenToClient(&frame);
         sheet.GetTabControl().MoveWindow(0, 0, frame.Width(), frame.Height());
         sheet.SetWindowPos(nullptr, frame.left, frame.top, 0, 0,

@@ -19,35 +19,41 @@ TEST_F(PagesTest, AlienatorSlidersAndTheHoppingSwitch) {
     const DialogRun run = RunDialog({
         Look([](const Controls& c) {
             // Defaults: hopping off and its five controls disabled.
-            EXPECT_EQ(c.Slider(1059), 10);
-            EXPECT_EQ(c.Slider(1057), 1);
-            EXPECT_FALSE(c.Checked(1011));
-            for (int id : {1060, 1058, 1025, 1059, 1057}) EXPECT_FALSE(c.Enabled(id)) << id;
+            EXPECT_EQ(c.Slider(IDC_ALIENATOR_HOP_FREQ_DEV), 10);
+            EXPECT_EQ(c.Slider(IDC_ALIENATOR_HOP_PERIOD), 1);
+            EXPECT_FALSE(c.Checked(IDC_ALIENATOR_HOP_ENABLED));
+            for (int id : {IDC_ALIENATOR_HOP_FREQ_DEV_EDIT, IDC_ALIENATOR_HOP_PERIOD_EDIT, IDC_ALIENATOR_SMOOTH,
+                           IDC_ALIENATOR_HOP_FREQ_DEV,
+                           IDC_ALIENATOR_HOP_PERIOD}) EXPECT_FALSE(c.Enabled(id)) << id;
         }),
-        Action::MoveSlider(1055, 440),
-        Action::Focus(1053),
+        Action::MoveSlider(IDC_ALIENATOR_CARRIER_FREQ, 440),
+        Action::Focus(IDC_ALIENATOR_SQUELCH),
         Action::Press(Key::Right),
         Look([](const Controls& c) {
-            EXPECT_EQ(c.Text(1056), "440");
+            EXPECT_EQ(c.Text(IDC_ALIENATOR_CARRIER_FREQ_EDIT), "440");
             EXPECT_EQ(TheEffectSettings().alienator.carrierFreq, 440.0);
-            EXPECT_EQ(c.Slider(1053), -89);
-            EXPECT_EQ(c.Text(1054), "-89");
+            EXPECT_EQ(c.Slider(IDC_ALIENATOR_SQUELCH), -89);
+            EXPECT_EQ(c.Text(IDC_ALIENATOR_SQUELCH_EDIT), "-89");
             EXPECT_EQ(TheEffectSettings().alienator.squelch, -89.0);
         }),
-        Action::Click(1011),
+        Action::Click(IDC_ALIENATOR_HOP_ENABLED),
         Look([](const Controls& c) {
             EXPECT_EQ(TheEffectSettings().alienator.hopEnabled, 1.0);
-            for (int id : {1060, 1058, 1025, 1059, 1057}) EXPECT_TRUE(c.Enabled(id)) << id;
+            for (int id : {IDC_ALIENATOR_HOP_FREQ_DEV_EDIT, IDC_ALIENATOR_HOP_PERIOD_EDIT, IDC_ALIENATOR_SMOOTH,
+                           IDC_ALIENATOR_HOP_FREQ_DEV,
+                           IDC_ALIENATOR_HOP_PERIOD}) EXPECT_TRUE(c.Enabled(id)) << id;
         }),
-        Action::Click(1025),
-        Action::Click(1011),
+        Action::Click(IDC_ALIENATOR_SMOOTH),
+        Action::Click(IDC_ALIENATOR_HOP_ENABLED),
         Look([](const Controls& c) {
             EXPECT_EQ(TheEffectSettings().alienator.hopEnabled, 0.0);
             EXPECT_EQ(TheEffectSettings().alienator.smoothEnabled, 1.0);
-            EXPECT_TRUE(c.Checked(1025)) << "Smooth keeps its state while disabled";
-            for (int id : {1060, 1058, 1025, 1059, 1057}) EXPECT_FALSE(c.Enabled(id)) << id;
+            EXPECT_TRUE(c.Checked(IDC_ALIENATOR_SMOOTH)) << "Smooth keeps its state while disabled";
+            for (int id : {IDC_ALIENATOR_HOP_FREQ_DEV_EDIT, IDC_ALIENATOR_HOP_PERIOD_EDIT, IDC_ALIENATOR_SMOOTH,
+                           IDC_ALIENATOR_HOP_FREQ_DEV,
+                           IDC_ALIENATOR_HOP_PERIOD}) EXPECT_FALSE(c.Enabled(id)) << id;
         }),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     EXPECT_EQ(Stored(Last("Alienator"), "Carrier Freq"), 440.0);
@@ -56,7 +62,7 @@ TEST_F(PagesTest, AlienatorSlidersAndTheHoppingSwitch) {
 
 TEST_F(PagesTest, AlienatorPresetsShowAsTheyAreUntilCommitted) {
     const DialogRun run = RunDialog({
-        Action::SelectListText(1015, "Computer"),
+        Action::SelectListText(IDC_PRESET_LIST, "Computer"),
         Look([](const Controls& c) {
             const AlienatorSettings& a = TheEffectSettings().alienator;
             EXPECT_EQ(a.carrierFreq, 400.0);
@@ -67,20 +73,20 @@ TEST_F(PagesTest, AlienatorPresetsShowAsTheyAreUntilCommitted) {
             EXPECT_EQ(a.smoothEnabled, 1.0);
             EXPECT_EQ(TheEffectSettings().workingMix.wetMix, 100.0);
             EXPECT_EQ(TheEffectSettings().workingMix.mixLinked, 1.0);
-            EXPECT_TRUE(c.Checked(1011));
-            EXPECT_TRUE(c.Enabled(1059));
-            EXPECT_EQ(c.Text(1058), "150");
+            EXPECT_TRUE(c.Checked(IDC_ALIENATOR_HOP_ENABLED));
+            EXPECT_TRUE(c.Enabled(IDC_ALIENATOR_HOP_FREQ_DEV));
+            EXPECT_EQ(c.Text(IDC_ALIENATOR_HOP_PERIOD_EDIT), "150");
         }),
-        Action::SelectListText(1015, "Bounty Hunter"),
+        Action::SelectListText(IDC_PRESET_LIST, "Bounty Hunter"),
         Look([](const Controls& c) {
             // Below the sliders' minima: the settings and edits hold 0 ...
             EXPECT_EQ(TheEffectSettings().alienator.hopFreqDev, 0.0);
             EXPECT_EQ(TheEffectSettings().alienator.hopPeriod, 0.0);
-            EXPECT_EQ(c.Text(1060), "0");
-            EXPECT_EQ(c.Slider(1059), 10);
-            EXPECT_FALSE(c.Enabled(1059));
+            EXPECT_EQ(c.Text(IDC_ALIENATOR_HOP_FREQ_DEV_EDIT), "0");
+            EXPECT_EQ(c.Slider(IDC_ALIENATOR_HOP_FREQ_DEV), 10);
+            EXPECT_FALSE(c.Enabled(IDC_ALIENATOR_HOP_FREQ_DEV));
         }),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     // ... until the page is committed.
@@ -93,41 +99,41 @@ TEST_F(PagesTest, CommunicatorPairsBoundEachOther) {
     const DialogRun run = RunDialog({
         Action::SelectTab(1),
         Look([](const Controls& c) {
-            EXPECT_FALSE(c.Enabled(1040));
-            EXPECT_FALSE(c.Enabled(1050));
-            EXPECT_EQ(c.Slider(1031), 5500);
+            EXPECT_FALSE(c.Enabled(IDC_COMMUNICATOR_CHANGING_STATIC));
+            EXPECT_FALSE(c.Enabled(IDC_COMMUNICATOR_CHANGING_STATIC_EDIT));
+            EXPECT_EQ(c.Slider(IDC_COMMUNICATOR_FULLNESS), 5500);
         }),
-        Action::MoveSlider(1032, 300),
-        Action::MoveSlider(1031, 200),
+        Action::MoveSlider(IDC_COMMUNICATOR_FREQUENCY, 300),
+        Action::MoveSlider(IDC_COMMUNICATOR_FULLNESS, 200),
         Look([](const Controls& c) {
-            EXPECT_EQ(c.Slider(1031), 300);
-            EXPECT_EQ(c.Text(1043), "300");
+            EXPECT_EQ(c.Slider(IDC_COMMUNICATOR_FULLNESS), 300);
+            EXPECT_EQ(c.Text(IDC_COMMUNICATOR_FULLNESS_EDIT), "300");
             EXPECT_EQ(TheEffectSettings().communicator.fullness, 300.0);
             EXPECT_EQ(TheEffectSettings().communicator.frequency, 300.0);
         }),
-        Action::MoveSlider(1033, -40),
-        Action::MoveSlider(1034, -20),
+        Action::MoveSlider(IDC_COMMUNICATOR_SENSITIVITY, -40),
+        Action::MoveSlider(IDC_COMMUNICATOR_SQUELCH, -20),
         Look([](const Controls& c) {
-            EXPECT_EQ(c.Slider(1034), -40);
-            EXPECT_EQ(c.Text(1047), "-40");
-            EXPECT_EQ(c.Text(1045), "-40");
+            EXPECT_EQ(c.Slider(IDC_COMMUNICATOR_SQUELCH), -40);
+            EXPECT_EQ(c.Text(IDC_COMMUNICATOR_SQUELCH_EDIT), "-40");
+            EXPECT_EQ(c.Text(IDC_COMMUNICATOR_SENSITIVITY_EDIT), "-40");
             EXPECT_EQ(TheEffectSettings().communicator.squelch, -40.0);
             EXPECT_EQ(TheEffectSettings().communicator.sensitivity, -40.0);
         }),
-        Action::Click(1036),
-        Action::MoveSlider(1040, 35),
-        Action::Click(1036),
+        Action::Click(IDC_COMMUNICATOR_VARIATION),
+        Action::MoveSlider(IDC_COMMUNICATOR_CHANGING_STATIC, 35),
+        Action::Click(IDC_COMMUNICATOR_VARIATION),
         Look([](const Controls& c) {
-            EXPECT_FALSE(c.Enabled(1040));
-            EXPECT_EQ(c.Slider(1040), 35);
+            EXPECT_FALSE(c.Enabled(IDC_COMMUNICATOR_CHANGING_STATIC));
+            EXPECT_EQ(c.Slider(IDC_COMMUNICATOR_CHANGING_STATIC), 35);
             EXPECT_EQ(TheEffectSettings().communicator.changingStaticEnabled, 0.0);
             EXPECT_EQ(TheEffectSettings().communicator.changingStatic, 35.0);
         }),
-        Action::SelectListText(1015, "Mission Control"),
+        Action::SelectListText(IDC_PRESET_LIST, "Mission Control"),
         Look([](const Controls& c) {
-            EXPECT_TRUE(c.Checked(1039));
+            EXPECT_TRUE(c.Checked(IDC_COMMUNICATOR_ALIASING));
             EXPECT_EQ(TheEffectSettings().communicator.aliasing, 1.0);
-            EXPECT_EQ(c.Slider(1031), 3500);
+            EXPECT_EQ(c.Slider(IDC_COMMUNICATOR_FULLNESS), 3500);
         }),
         Action::Press(Key::Escape),
     });
@@ -137,10 +143,10 @@ TEST_F(PagesTest, CommunicatorPairsBoundEachOther) {
 TEST_F(PagesTest, OnlyTheActivePageIsCommitted) {
     const DialogRun run = RunDialog({
         Action::SelectTab(1),
-        Action::Click(1039),
+        Action::Click(IDC_COMMUNICATOR_ALIASING),
         Look([](const Controls&) { EXPECT_EQ(TheEffectSettings().communicator.aliasing, 0.0); }),
         Action::SelectTab(0),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     EXPECT_EQ(settings().communicator.aliasing, 0.0);
@@ -148,12 +154,12 @@ TEST_F(PagesTest, OnlyTheActivePageIsCommitted) {
 
     const DialogRun again = RunDialog({
         Action::SelectTab(1),
-        Action::Click(1039),
+        Action::Click(IDC_COMMUNICATOR_ALIASING),
         Action::SelectTab(2),
         // Shown again, the page shows the state it was left with.
         Action::SelectTab(1),
-        Look([](const Controls& c) { EXPECT_TRUE(c.Checked(1039)); }),
-        Action::Click(1, Scope::Dialog),
+        Look([](const Controls& c) { EXPECT_TRUE(c.Checked(IDC_COMMUNICATOR_ALIASING)); }),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(again);
     EXPECT_EQ(settings().communicator.aliasing, 1.0);
@@ -161,26 +167,26 @@ TEST_F(PagesTest, OnlyTheActivePageIsCommitted) {
 }
 
 TEST_F(PagesTest, DeepenatorShowsStoredValuesUnclampedAndCommitsTheSlider) {
-    ASSERT_EQ(RunDialog({Action::Click(1, Scope::Dialog)}).result, 1);
+    ASSERT_EQ(RunDialog({Action::Click(platform::kIdOk, Scope::Dialog)}).result, 1);
     StoreDouble(Last("Deepenator"), "Comb Delay Left", 500.0);
     StoreDouble(Last("Deepenator"), "Pitch Scale Right", 2.7);
     const DialogRun run = RunDialog({
         Action::SelectTab(2),
         Look([](const Controls& c) {
-            EXPECT_EQ(c.Slider(1079), 200);
-            EXPECT_EQ(c.Text(1080), "500");
-            EXPECT_EQ(c.Slider(1064), 2);
-            EXPECT_EQ(c.Text(1065), "2");
+            EXPECT_EQ(c.Slider(IDC_DEEPENATOR_COMB_DELAY_LEFT), 200);
+            EXPECT_EQ(c.Text(IDC_DEEPENATOR_COMB_DELAY_LEFT_EDIT), "500");
+            EXPECT_EQ(c.Slider(IDC_DEEPENATOR_PITCH_SCALE_RIGHT), 2);
+            EXPECT_EQ(c.Text(IDC_DEEPENATOR_PITCH_SCALE_RIGHT_EDIT), "2");
         }),
-        Action::MoveSlider(1063, -5),
-        Action::MoveSlider(1067, -30),
+        Action::MoveSlider(IDC_DEEPENATOR_PITCH_SCALE_LEFT, -5),
+        Action::MoveSlider(IDC_DEEPENATOR_REVERB_DELAY_RIGHT, -30),
         Look([](const Controls& c) {
-            EXPECT_EQ(c.Text(1066), "-5");
+            EXPECT_EQ(c.Text(IDC_DEEPENATOR_PITCH_SCALE_LEFT_EDIT), "-5");
             EXPECT_EQ(TheEffectSettings().deepenator.pitchScaleLeft, -5.0);
-            EXPECT_EQ(c.Slider(1067), 1);
+            EXPECT_EQ(c.Slider(IDC_DEEPENATOR_REVERB_DELAY_RIGHT), 1);
         }),
-        Action::Click(1076),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(IDC_DEEPENATOR_RANDOM_REVERB_DELAY),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     EXPECT_EQ(settings().deepenator.combDelayLeft, 200.0);
@@ -192,31 +198,32 @@ TEST_F(PagesTest, DeepenatorShowsStoredValuesUnclampedAndCommitsTheSlider) {
 TEST_F(PagesTest, CylonatorNoiseBoxesGreyOutThePitchSliders) {
     const DialogRun run = RunDialog({
         Action::SelectTab(3),
-        Action::Click(112),
+        Action::Click(IDC_CYLONATOR_NOISE_RIGHT),
         Look([](const Controls& c) {
-            EXPECT_FALSE(c.Enabled(1050));
-            EXPECT_FALSE(c.Enabled(1048));
-            EXPECT_TRUE(c.Enabled(1052));
-            EXPECT_TRUE(c.Enabled(1049));
+            EXPECT_FALSE(c.Enabled(IDC_CYLONATOR_PITCH_RIGHT));
+            EXPECT_FALSE(c.Enabled(IDC_CYLONATOR_PITCH_RIGHT_EDIT));
+            EXPECT_TRUE(c.Enabled(IDC_CYLONATOR_AMPLITUDE_RIGHT));
+            EXPECT_TRUE(c.Enabled(IDC_CYLONATOR_PITCH_LEFT));
             EXPECT_EQ(TheEffectSettings().cylonator.noiseRightEnabled, 0.0);
         }),
-        Action::SelectListText(1015, "Alien Whisper"),
+        Action::SelectListText(IDC_PRESET_LIST, "Alien Whisper"),
         Look([](const Controls& c) {
-            EXPECT_TRUE(c.Checked(111));
-            EXPECT_TRUE(c.Checked(112));
-            for (int id : {1049, 1047, 1050, 1048}) EXPECT_FALSE(c.Enabled(id)) << id;
-            EXPECT_EQ(c.Slider(1052), 25);
+            EXPECT_TRUE(c.Checked(IDC_CYLONATOR_NOISE_LEFT));
+            EXPECT_TRUE(c.Checked(IDC_CYLONATOR_NOISE_RIGHT));
+            for (int id : {IDC_CYLONATOR_PITCH_LEFT, IDC_CYLONATOR_PITCH_LEFT_EDIT, IDC_CYLONATOR_PITCH_RIGHT,
+                           IDC_CYLONATOR_PITCH_RIGHT_EDIT}) EXPECT_FALSE(c.Enabled(id)) << id;
+            EXPECT_EQ(c.Slider(IDC_CYLONATOR_AMPLITUDE_RIGHT), 25);
         }),
-        Action::SelectListText(1015, "Battle Droid"),
-        Action::Click(111),
-        Action::MoveSlider(1045, 100),
+        Action::SelectListText(IDC_PRESET_LIST, "Battle Droid"),
+        Action::Click(IDC_CYLONATOR_NOISE_LEFT),
+        Action::MoveSlider(IDC_CYLONATOR_FREQ, 100),
         Look([](const Controls& c) {
-            EXPECT_EQ(c.Text(1046), "100");
+            EXPECT_EQ(c.Text(IDC_CYLONATOR_FREQ_EDIT), "100");
             EXPECT_EQ(TheEffectSettings().cylonator.freq, 100.0);
-            EXPECT_FALSE(c.Enabled(1049));
-            EXPECT_TRUE(c.Enabled(1050));
+            EXPECT_FALSE(c.Enabled(IDC_CYLONATOR_PITCH_LEFT));
+            EXPECT_TRUE(c.Enabled(IDC_CYLONATOR_PITCH_RIGHT));
         }),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     EXPECT_EQ(settings().cylonator.noiseLeftEnabled, 1.0);

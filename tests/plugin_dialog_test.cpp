@@ -29,13 +29,13 @@ TEST_F(PluginDialogTest, FirstRunStoresTheDefaultsAndOpensOnTheAlienator) {
             EXPECT_EQ(Stored(Last("Alienator"), "Preset Selection"), -1.0);
             EXPECT_EQ(c.Entries(), kAlienatorPresets);
             EXPECT_EQ(c.Selected(), "");
-            EXPECT_EQ(c.Slider(1055), 5);
-            EXPECT_EQ(c.Text(1054), "-90");
+            EXPECT_EQ(c.Slider(IDC_ALIENATOR_CARRIER_FREQ), 5);
+            EXPECT_EQ(c.Text(IDC_ALIENATOR_SQUELCH_EDIT), "-90");
             EXPECT_EQ(c.Wet(), 100);
             EXPECT_EQ(c.DryText(), "0");
             EXPECT_TRUE(c.Linked());
         }),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     EXPECT_EQ(run.result, 1);
@@ -46,9 +46,9 @@ TEST_F(PluginDialogTest, FirstRunStoresTheDefaultsAndOpensOnTheAlienator) {
 TEST_F(PluginDialogTest, OkOnAnotherPageIsRestoredAtTheNextOpening) {
     const DialogRun first = RunDialog({
         Action::SelectTab(2),
-        Action::SelectListText(1015, "Monster"),
-        Action::MoveSlider(1003, 40, Scope::Dialog),
-        Action::Click(1, Scope::Dialog),
+        Action::SelectListText(IDC_PRESET_LIST, "Monster"),
+        Action::MoveSlider(IDC_WET_SLIDER, 40, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(first);
     EXPECT_EQ(first.result, 1);
@@ -61,7 +61,7 @@ TEST_F(PluginDialogTest, OkOnAnotherPageIsRestoredAtTheNextOpening) {
             EXPECT_EQ(c.Entries(),
                       (std::vector<std::string>{"Dark Lord", "Gender Bender", "Monster", "Poltergeist"}));
             EXPECT_EQ(c.Selected(), "Monster");
-            EXPECT_EQ(c.Slider(1069), 144);  // Monster's left reverb delay
+            EXPECT_EQ(c.Slider(IDC_DEEPENATOR_REVERB_DELAY_LEFT), 144);  // Monster's left reverb delay
             EXPECT_EQ(c.Wet(), 40);
             EXPECT_EQ(c.Dry(), 60);
             EXPECT_EQ(c.WetText(), "40");
@@ -104,12 +104,12 @@ TEST_F(PluginDialogTest, APageFirstShownAfterOpeningShowsTheStoredValues) {
 }
 
 TEST_F(PluginDialogTest, CancelKeepsTheChangesButNotTheActiveEffect) {
-    ASSERT_EQ(RunDialog({Action::Click(1, Scope::Dialog)}).result, 1);
+    ASSERT_EQ(RunDialog({Action::Click(platform::kIdOk, Scope::Dialog)}).result, 1);
     ASSERT_EQ(TheEffectSettings().activeEffect, 0);
 
     const DialogRun run = RunDialog({
         Action::SelectTab(1),
-        Action::MoveSlider(1037, 500),
+        Action::MoveSlider(IDC_COMMUNICATOR_DURATION, 500),
         Action::Press(Key::Escape),
     });
     EXPECT_PLAYED(run);
@@ -120,8 +120,8 @@ TEST_F(PluginDialogTest, CancelKeepsTheChangesButNotTheActiveEffect) {
 
     const DialogRun next = RunDialog({
         Look([](const Controls& c) {
-            EXPECT_EQ(c.Slider(1037), 500);
-            EXPECT_EQ(c.Text(1049), "500");
+            EXPECT_EQ(c.Slider(IDC_COMMUNICATOR_DURATION), 500);
+            EXPECT_EQ(c.Text(IDC_COMMUNICATOR_DURATION_EDIT), "500");
             EXPECT_EQ(c.Entries().size(), 5u);
         }),
         Action::Close(),
@@ -132,7 +132,7 @@ TEST_F(PluginDialogTest, CancelKeepsTheChangesButNotTheActiveEffect) {
 
 TEST_F(PluginDialogTest, LinkedAndUnlinkedMixMoves) {
     const DialogRun run = RunDialog({
-        Action::MoveSlider(1003, 30, Scope::Dialog),
+        Action::MoveSlider(IDC_WET_SLIDER, 30, Scope::Dialog),
         Look([](const Controls& c) {
             EXPECT_EQ(c.Dry(), 70);
             EXPECT_EQ(c.WetText(), "30");
@@ -140,22 +140,22 @@ TEST_F(PluginDialogTest, LinkedAndUnlinkedMixMoves) {
             EXPECT_EQ(TheEffectSettings().workingMix.wetMix, 30.0);
             EXPECT_EQ(TheEffectSettings().workingMix.dryMix, 70.0);
         }),
-        Action::MoveSlider(1004, 0, Scope::Dialog),
+        Action::MoveSlider(IDC_DRY_SLIDER, 0, Scope::Dialog),
         Look([](const Controls& c) {
             EXPECT_EQ(c.Wet(), 100);
             EXPECT_EQ(c.WetText(), "100");
         }),
         // Unlinked, the sliders move alone.
-        Action::Click(1008, Scope::Dialog),
-        Action::MoveSlider(1003, 80, Scope::Dialog),
-        Action::MoveSlider(1004, 50, Scope::Dialog),
+        Action::Click(IDC_LINKED, Scope::Dialog),
+        Action::MoveSlider(IDC_WET_SLIDER, 80, Scope::Dialog),
+        Action::MoveSlider(IDC_DRY_SLIDER, 50, Scope::Dialog),
         Look([](const Controls& c) {
             EXPECT_EQ(TheEffectSettings().workingMix.mixLinked, 0.0);
             EXPECT_EQ(c.Wet(), 80);
             EXPECT_EQ(c.Dry(), 50);
         }),
         // Linking again pulls Dry to 100 - Wet; Wet stays.
-        Action::Click(1008, Scope::Dialog),
+        Action::Click(IDC_LINKED, Scope::Dialog),
         Look([](const Controls& c) {
             EXPECT_EQ(c.Wet(), 80);
             EXPECT_EQ(c.Dry(), 20);
@@ -164,7 +164,7 @@ TEST_F(PluginDialogTest, LinkedAndUnlinkedMixMoves) {
             EXPECT_EQ(TheEffectSettings().workingMix.mixLinked, 1.0);
         }),
         Action::SelectTab(3),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     // Switching pages loaded the Cylonator's own mix (100, 0) into the
@@ -180,8 +180,8 @@ TEST_F(PluginDialogTest, LinkedAndUnlinkedMixMoves) {
 
 TEST_F(PluginDialogTest, SelectingAPresetRefreshesTheMixGroup) {
     const DialogRun run = RunDialog({
-        Action::Click(1008, Scope::Dialog),
-        Action::SelectListText(1015, "AM Radio Distress"),
+        Action::Click(IDC_LINKED, Scope::Dialog),
+        Action::SelectListText(IDC_PRESET_LIST, "AM Radio Distress"),
         Look([](const Controls& c) {
             EXPECT_EQ(c.Wet(), 80);
             EXPECT_EQ(c.Dry(), 20);
@@ -190,7 +190,7 @@ TEST_F(PluginDialogTest, SelectingAPresetRefreshesTheMixGroup) {
             EXPECT_TRUE(c.Linked());
             EXPECT_EQ(c.Selected(), "AM Radio Distress");
         }),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     EXPECT_EQ(TheEffectSettings().alienator.presetSelection, 0.0);
@@ -198,21 +198,21 @@ TEST_F(PluginDialogTest, SelectingAPresetRefreshesTheMixGroup) {
 }
 
 TEST_F(PluginDialogTest, StoredMixOutsideTheSliderShowsAtItsEnd) {
-    ASSERT_EQ(RunDialog({Action::Click(1, Scope::Dialog)}).result, 1);
+    ASSERT_EQ(RunDialog({Action::Click(platform::kIdOk, Scope::Dialog)}).result, 1);
     StoreDouble(Last("Alienator"), "Wet Mix", 150.0);
     const DialogRun run = RunDialog({
         Look([](const Controls& c) {
             EXPECT_EQ(c.Wet(), 100);
             EXPECT_EQ(c.WetText(), "100");
         }),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     EXPECT_EQ(TheEffectSettings().workingMix.wetMix, 100.0);
 }
 
 TEST_F(PluginDialogTest, DamagedStoreIsReportedAndTheDialogEnds) {
-    ASSERT_EQ(RunDialog({Action::Click(1, Scope::Dialog)}).result, 1);
+    ASSERT_EQ(RunDialog({Action::Click(platform::kIdOk, Scope::Dialog)}).result, 1);
     RemoveValue(Last("Alienator"), "Squelch");
 
     const DialogRun run = RunDialog({Action::Answer(platform::kIdOk)});
@@ -225,8 +225,8 @@ TEST_F(PluginDialogTest, DamagedStoreIsReportedAndTheDialogEnds) {
     EXPECT_FALSE(KeyExists(Root()));
 
     const DialogRun next = RunDialog({
-        Look([](const Controls& c) { EXPECT_EQ(c.Slider(1053), -90); }),
-        Action::Click(1, Scope::Dialog),
+        Look([](const Controls& c) { EXPECT_EQ(c.Slider(IDC_ALIENATOR_SQUELCH), -90); }),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(next);
     EXPECT_EQ(next.result, 1);
@@ -235,14 +235,14 @@ TEST_F(PluginDialogTest, DamagedStoreIsReportedAndTheDialogEnds) {
 }
 
 TEST_F(PluginDialogTest, FailedStoreAtOkStillEndsWithOk) {
-    ASSERT_EQ(RunDialog({Action::Click(1, Scope::Dialog)}).result, 1);
+    ASSERT_EQ(RunDialog({Action::Click(platform::kIdOk, Scope::Dialog)}).result, 1);
     const DialogRun run = RunDialog({
         Action::SelectTab(3),
         Action::Inspect([](platform::WindowHandle) {
             platform::testing::FailRegistryOperation(platform::RegOperation::kOpen, "Init",
                                                      platform::kErrorFileNotFound);
         }),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
         Action::Answer(platform::kIdOk),
     });
     EXPECT_PLAYED(run);
@@ -268,7 +268,7 @@ TEST_F(PluginDialogTest, XfmSetupReturnsOneOnlyForOk) {
         EXPECT_EQ(source.error(), "");
         return result;
     };
-    EXPECT_EQ(play({Action::SelectTab(1), Action::Click(1, Scope::Dialog)}), 1);
+    EXPECT_EQ(play({Action::SelectTab(1), Action::Click(platform::kIdOk, Scope::Dialog)}), 1);
     EXPECT_EQ(Stored(Init(), "Last Active Effect"), 1.0);
     EXPECT_EQ(play({Action::SelectTab(3), Action::Press(Key::Escape)}), 0);
     EXPECT_EQ(play({Action::Close()}), 0);

@@ -7,6 +7,7 @@
 
 #include "platform/event_source.h"
 #include "platform/window_model.h"
+#include "settings/resource_ids.h"
 #include "tests/framework_test_support.h"
 #include "ui/preset_name_dialog.h"
 
@@ -16,7 +17,7 @@ using platform::Action;
 using platform::Key;
 using platform::WindowHandle;
 
-constexpr int kEdit = 110;
+constexpr int kEdit = IDC_PRESET_NAME;
 constexpr char kEmptyNameText[] = "You must give the preset a name before it can be saved!";
 
 std::string EditText(WindowHandle dialog) { return CWnd(platform::FindControl(dialog, kEdit)).GetWindowText(); }
@@ -25,7 +26,7 @@ TEST(PresetNameDialog, EmptyNameIsRefusedAndTheDialogStaysOpen) {
     std::string name = "left over";
     PresetNameDialog dialog(name);
     std::string editAfterRefusal = "?";
-    ScriptScope script({Action::Click(1), Action::Answer(platform::kIdOk),
+    ScriptScope script({Action::Click(platform::kIdOk), Action::Answer(platform::kIdOk),
                         Action::Inspect([&](WindowHandle d) { editAfterRefusal = EditText(d); }),
                         Action::Type(kEdit, "Robot Voice"), Action::Press(Key::Enter)});
     EXPECT_EQ(dialog.DoModal(), 1);
@@ -85,9 +86,9 @@ TEST(PresetNameDialog, EditIsEmptyAtEveryOpening) {
 // dialog belongs to that dialog, which waits disabled until it closes.
 class OuterDialog : public CDialog {
 public:
-    OuterDialog() : CDialog(1000) {}
+    OuterDialog() : CDialog(IDD_PLUGIN_DIALOG) {}
     bool OnCommand(int id, int code) override {
-        if (id != 1012) return CDialog::OnCommand(id, code);
+        if (id != IDC_SAVE_PRESET) return CDialog::OnCommand(id, code);
         PresetNameDialog dialog(name);
         result = dialog.DoModal();
         return true;
@@ -101,7 +102,7 @@ TEST(PresetNameDialog, BelongsToTheDialogThatOpensIt) {
     bool outerEnabled = true;
     bool ownedByOuter = false;
     int focus = 0;
-    ScriptScope script({Action::Click(1012), Action::Inspect([&](WindowHandle d) {
+    ScriptScope script({Action::Click(IDC_SAVE_PRESET), Action::Inspect([&](WindowHandle d) {
                             EXPECT_EQ(CWnd(d).GetWindowText(), "Preset Name");
                             ownedByOuter = platform::portable::LookUp(d)->owner == outer.GetSafeHwnd();
                             outerEnabled = outer.IsWindowEnabled();

@@ -19,13 +19,14 @@ protected:
 
 TEST_F(PresetsTest, SavedPresetIsStoredListedSelectedAndLoadedAgain) {
     const DialogRun run = RunDialog(Script({
-        {Action::MoveSlider(1055, 440), Action::MoveSlider(1003, 70, Scope::Dialog)},
+        {Action::MoveSlider(IDC_ALIENATOR_CARRIER_FREQ, 440), Action::MoveSlider(IDC_WET_SLIDER, 70,
+         Scope::Dialog)},
         SaveAs("My Voice"),
         {Look([](const Controls& c) {
              EXPECT_EQ(c.Selected(), "My Voice");
              EXPECT_EQ(c.Entries().size(), 7u);
          }),
-         Action::Click(1, Scope::Dialog)},
+         Action::Click(platform::kIdOk, Scope::Dialog)},
     }));
     EXPECT_PLAYED(run);
     EXPECT_TRUE(run.boxes.empty());
@@ -37,12 +38,12 @@ TEST_F(PresetsTest, SavedPresetIsStoredListedSelectedAndLoadedAgain) {
     const DialogRun next = RunDialog({
         Look([](const Controls& c) {
             EXPECT_EQ(c.Selected(), "My Voice");
-            EXPECT_EQ(c.Slider(1055), 440);
+            EXPECT_EQ(c.Slider(IDC_ALIENATOR_CARRIER_FREQ), 440);
         }),
-        Action::SelectListText(1015, "Computer"),
-        Action::SelectListText(1015, "My Voice"),
+        Action::SelectListText(IDC_PRESET_LIST, "Computer"),
+        Action::SelectListText(IDC_PRESET_LIST, "My Voice"),
         Look([](const Controls& c) {
-            EXPECT_EQ(c.Slider(1055), 440);
+            EXPECT_EQ(c.Slider(IDC_ALIENATOR_CARRIER_FREQ), 440);
             EXPECT_EQ(c.Wet(), 70);
         }),
         Action::Press(Key::Escape),
@@ -52,9 +53,9 @@ TEST_F(PresetsTest, SavedPresetIsStoredListedSelectedAndLoadedAgain) {
 
 TEST_F(PresetsTest, OverwritingAUserPresetLeavesOneSelectedEntry) {
     const DialogRun run = RunDialog(Script({
-        {Action::MoveSlider(1055, 100)},
+        {Action::MoveSlider(IDC_ALIENATOR_CARRIER_FREQ, 100)},
         SaveAs("Mine"),
-        {Action::MoveSlider(1055, 900)},
+        {Action::MoveSlider(IDC_ALIENATOR_CARRIER_FREQ, 900)},
         SaveAs("MINE"),
         {Action::Answer(platform::kIdYes),
          Look([](const Controls& c) {
@@ -65,7 +66,7 @@ TEST_F(PresetsTest, OverwritingAUserPresetLeavesOneSelectedEntry) {
          })},
         // A name that only begins an existing one asks nothing.
         SaveAs("MIN"),
-        {Action::Click(1, Scope::Dialog)},
+        {Action::Click(platform::kIdOk, Scope::Dialog)},
     }));
     EXPECT_PLAYED(run);
     ASSERT_EQ(run.boxes.size(), 1u);
@@ -78,11 +79,11 @@ TEST_F(PresetsTest, OverwritingAUserPresetLeavesOneSelectedEntry) {
 
 TEST_F(PresetsTest, AnsweringNoChangesNothing) {
     const DialogRun run = RunDialog(Script({
-        {Action::MoveSlider(1055, 100)},
+        {Action::MoveSlider(IDC_ALIENATOR_CARRIER_FREQ, 100)},
         SaveAs("Mine"),
-        {Action::MoveSlider(1055, 900)},
+        {Action::MoveSlider(IDC_ALIENATOR_CARRIER_FREQ, 900)},
         SaveAs("mine"),
-        {Action::Answer(platform::kIdNo), Action::Click(1, Scope::Dialog)},
+        {Action::Answer(platform::kIdNo), Action::Click(platform::kIdOk, Scope::Dialog)},
     }));
     EXPECT_PLAYED(run);
     EXPECT_EQ(Stored(Preset("Alienator", "Mine"), "Carrier Freq"), 100.0);
@@ -118,7 +119,7 @@ TEST_F(PresetsTest, BuiltInNamesAreRefusedOnEveryPage) {
         SaveAs("Monster"),
         {Action::Answer(platform::kIdOk), Action::SelectTab(3)},
         SaveAs("Boorg"),
-        {Action::Answer(platform::kIdOk), Action::Click(1, Scope::Dialog)},
+        {Action::Answer(platform::kIdOk), Action::Click(platform::kIdOk, Scope::Dialog)},
     }));
     EXPECT_PLAYED(run);
     EXPECT_EQ(run.Texts(), (std::vector<std::string>{
@@ -146,19 +147,19 @@ TEST_F(PresetsTest, NamesTheRegistryCannotHoldAreRefusedBeforeAnythingIsStored) 
 
 TEST_F(PresetsTest, DeleteRules) {
     const DialogRun run = RunDialog(Script({
-        {Action::Click(1026, Scope::Dialog), Action::Answer(platform::kIdOk),
-         Action::SelectListText(1015, "Secret Agent"), Action::Click(1026, Scope::Dialog),
+        {Action::Click(IDC_DELETE_PRESET, Scope::Dialog), Action::Answer(platform::kIdOk),
+         Action::SelectListText(IDC_PRESET_LIST, "Secret Agent"), Action::Click(IDC_DELETE_PRESET, Scope::Dialog),
          Action::Answer(platform::kIdOk)},
         SaveAs("Gone Soon"),
-        {Action::Click(1026, Scope::Dialog),
+        {Action::Click(IDC_DELETE_PRESET, Scope::Dialog),
          Look([](const Controls& c) {
              EXPECT_EQ(c.Selected(), "");
              EXPECT_EQ(c.Entries().size(), 6u);
          }),
-         Action::Click(1026, Scope::Dialog), Action::Answer(platform::kIdOk),
-         Action::SelectTab(2), Action::SelectListText(1015, "Monster"),
-         Action::Click(1026, Scope::Dialog), Action::Answer(platform::kIdOk),
-         Action::Click(1, Scope::Dialog)},
+         Action::Click(IDC_DELETE_PRESET, Scope::Dialog), Action::Answer(platform::kIdOk),
+         Action::SelectTab(2), Action::SelectListText(IDC_PRESET_LIST, "Monster"),
+         Action::Click(IDC_DELETE_PRESET, Scope::Dialog), Action::Answer(platform::kIdOk),
+         Action::Click(platform::kIdOk, Scope::Dialog)},
     }));
     EXPECT_PLAYED(run);
     EXPECT_EQ(run.Texts(), (std::vector<std::string>{
@@ -173,13 +174,13 @@ TEST_F(PresetsTest, DeleteRules) {
 }
 
 TEST_F(PresetsTest, StaleStoredSelectionSelectsNothing) {
-    ASSERT_EQ(RunDialog({Action::Click(1, Scope::Dialog)}).result, 1);
+    ASSERT_EQ(RunDialog({Action::Click(platform::kIdOk, Scope::Dialog)}).result, 1);
     StoreDouble(Last("Alienator"), "Preset Selection", 99.0);
     const DialogRun run = RunDialog({
         Look([](const Controls& c) { EXPECT_EQ(c.Selected(), ""); }),
-        Action::Click(1026, Scope::Dialog),
+        Action::Click(IDC_DELETE_PRESET, Scope::Dialog),
         Action::Answer(platform::kIdOk),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     EXPECT_EQ(run.Texts(),
@@ -189,10 +190,10 @@ TEST_F(PresetsTest, StaleStoredSelectionSelectsNothing) {
 
 TEST_F(PresetsTest, CancelledNameDialogSavesNothing) {
     const DialogRun run = RunDialog({
-        Action::Click(1012, Scope::Dialog),
-        Action::Type(110, "Never"),
+        Action::Click(IDC_SAVE_PRESET, Scope::Dialog),
+        Action::Type(IDC_PRESET_NAME, "Never"),
         Action::Press(Key::Escape),
-        Action::Click(1, Scope::Dialog),
+        Action::Click(platform::kIdOk, Scope::Dialog),
     });
     EXPECT_PLAYED(run);
     EXPECT_FALSE(KeyExists(Preset("Alienator", "Never")));
@@ -205,7 +206,7 @@ TEST_F(PresetsTest, PresetsKeyThatCannotBeOpenedIsReportedAndTheDialogStaysOpen)
                                                      "Alienator Presets",
                                                      platform::kErrorFileNotFound);
         }),
-        Action::Click(1026, Scope::Dialog),
+        Action::Click(IDC_DELETE_PRESET, Scope::Dialog),
         Action::Answer(platform::kIdOk),
         Look([](const Controls& c) { EXPECT_EQ(c.Entries().size(), 6u); }),
         // Closing finds the tree gone and reports that too; the next

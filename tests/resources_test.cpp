@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/resource_tables.h"
+#include "settings/resource_ids.h"
 #include "ui/resources.h"
 
 namespace {
@@ -77,14 +78,14 @@ TEST(DialogTemplates, FramesAsTheDialogsNeedThem) {
         std::size_t controls;
     };
     const unsigned page = DS_SETFONT | WS_CHILD | WS_DISABLED | WS_CAPTION;
-    for (const Frame& f : {Frame{1000, "Zentrix CoolEdit Plugin Tovana by Kestrum",
+    for (const Frame& f : {Frame{IDD_PLUGIN_DIALOG, "Zentrix CoolEdit Plugin Tovana by Kestrum",
                                  DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 370, 242, 17},
-                           Frame{1002, "Preset Name", DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                           Frame{IDD_PRESET_NAME, "Preset Name", DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU,
                                  WS_EX_TOOLWINDOW, 186, 25, 2},
-                           Frame{1028, "Alienator", page, 0, 186, 167, 20},
-                           Frame{1030, "Communicator", page, 0, 186, 167, 32},
-                           Frame{1031, "Deepenator", page, 0, 186, 167, 37},
-                           Frame{1032, "Cylonator", page, 0, 186, 167, 25}}) {
+                           Frame{IDD_ALIENATOR, "Alienator", page, 0, 186, 167, 20},
+                           Frame{IDD_COMMUNICATOR, "Communicator", page, 0, 186, 167, 32},
+                           Frame{IDD_DEEPENATOR, "Deepenator", page, 0, 186, 167, 37},
+                           Frame{IDD_CYLONATOR, "Cylonator", page, 0, 186, 167, 25}}) {
         const platform::DialogTemplate* dialog = platform::FindDialogTemplate(f.id);
         ASSERT_NE(dialog, nullptr) << f.id;
         EXPECT_STREQ(dialog->caption, f.caption);
@@ -100,92 +101,143 @@ TEST(DialogTemplates, FramesAsTheDialogsNeedThem) {
 }
 
 TEST(DialogTemplates, PluginDialogControls) {
-    ExpectControls(1000, {
+    ExpectControls(IDD_PLUGIN_DIALOG, {
         {1, "BUTTON", "OK", kControl | WS_TABSTOP | 0x1, 313, 7, 50, 14},
         {2, "BUTTON", "Cancel", kControl | WS_TABSTOP, 313, 24, 50, 14},
-        {1030, "STATIC", "", WS_CHILD | 0x7 /*SS_BLACKFRAME, hidden*/, 7, 7, 190, 183},
-        {1015, "LISTBOX", "", kControl | WS_BORDER | WS_VSCROLL | WS_TABSTOP | 0x1 | 0x2 | 0x100, 211, 18, 86, 210},
-        {1003, "msctls_trackbar32", "", kTrackbar, 31, 204, 80, 10},
-        {113, "EDIT", "", kValueEdit, 115, 217, 23, 12},
-        {1019, "STATIC", "Wet", kLeftText, 14, 204, 14, 8},
-        {1008, "BUTTON", "Linked", kCheckBox, 155, 211, 37, 10},
-        {1016, "BUTTON", "Mix", kGroupBox, 7, 193, 192, 42},
+        {IDC_SHEET_FRAME, "STATIC", "", WS_CHILD | 0x7 /*SS_BLACKFRAME, hidden*/, 7, 7, 190, 183},
+        {IDC_PRESET_LIST, "LISTBOX", "", kControl | WS_BORDER | WS_VSCROLL | WS_TABSTOP | 0x1 | 0x2 | 0x100, 211,
+         18, 86, 210},
+        {IDC_WET_SLIDER, "msctls_trackbar32", "", kTrackbar, 31, 204, 80, 10},
+        {IDC_DRY_EDIT, "EDIT", "", kValueEdit, 115, 217, 23, 12},
+        {IDC_WET_LABEL, "STATIC", "Wet", kLeftText, 14, 204, 14, 8},
+        {IDC_LINKED, "BUTTON", "Linked", kCheckBox, 155, 211, 37, 10},
+        {IDC_MIX_GROUP, "BUTTON", "Mix", kGroupBox, 7, 193, 192, 42},
     });
-    EXPECT_EQ(TabStops(1000), (std::vector<int>{1, 2, 1015, 1012, 1026, 1003, 1004, 1008}));
+    EXPECT_EQ(TabStops(IDD_PLUGIN_DIALOG), (std::vector<int>{1, 2, IDC_PRESET_LIST, IDC_SAVE_PRESET,
+                                                             IDC_DELETE_PRESET, IDC_WET_SLIDER, IDC_DRY_SLIDER,
+                                                             IDC_LINKED}));
 }
 
 TEST(DialogTemplates, PresetNameDialogControls) {
-    ExpectControls(1002, {
-        {110, "EDIT", "", kControl | WS_BORDER | WS_TABSTOP | 0x0080, 7, 7, 112, 12},
+    ExpectControls(IDD_PRESET_NAME, {
+        {IDC_PRESET_NAME, "EDIT", "", kControl | WS_BORDER | WS_TABSTOP | 0x0080, 7, 7, 112, 12},
         {1, "BUTTON", "OK", kControl | WS_TABSTOP | 0x1, 129, 7, 50, 12},
     });
 }
 
 TEST(DialogTemplates, PageControls) {
-    ExpectControls(1028, {
-        {1011, "BUTTON", "Enabled", kCheckBox, 13, 85, 42, 10},
-        {1017, "BUTTON", "Frequency Hopping", kGroupBox, 5, 49, 176, 49},
-        {1055, "msctls_trackbar32", "", kTrackbar, 53, 17, 80, 10},
-        {1058, "EDIT", "", kValueEdit, 136, 73, 23, 12},
-        {1062, "STATIC", "Freq Dev", kLeftText, 13, 63, 30, 8},
+    ExpectControls(IDD_ALIENATOR, {
+        {IDC_ALIENATOR_HOP_ENABLED, "BUTTON", "Enabled", kCheckBox, 13, 85, 42, 10},
+        {IDC_ALIENATOR_HOPPING_GROUP, "BUTTON", "Frequency Hopping", kGroupBox, 5, 49, 176, 49},
+        {IDC_ALIENATOR_CARRIER_FREQ, "msctls_trackbar32", "", kTrackbar, 53, 17, 80, 10},
+        {IDC_ALIENATOR_HOP_PERIOD_EDIT, "EDIT", "", kValueEdit, 136, 73, 23, 12},
+        {IDC_ALIENATOR_HOP_FREQ_DEV_LABEL, "STATIC", "Freq Dev", kLeftText, 13, 63, 30, 8},
         {-1, "STATIC", "dB", kLeftText, 163, 30, 12, 8},
     });
-    ExpectControls(1030, {
-        {1040, "msctls_trackbar32", "", kTrackbar, 55, 108, 80, 10},
-        {111, "BUTTON", "Random Breakup", kCheckBox, 21, 135, 71, 10},
-        {1050, "EDIT", "", kValueEdit, 137, 107, 23, 12},
+    ExpectControls(IDD_COMMUNICATOR, {
+        {IDC_COMMUNICATOR_CHANGING_STATIC, "msctls_trackbar32", "", kTrackbar, 55, 108, 80, 10},
+        {IDC_COMMUNICATOR_RANDOM_BREAKUP, "BUTTON", "Random Breakup", kCheckBox, 21, 135, 71, 10},
+        {IDC_COMMUNICATOR_CHANGING_STATIC_EDIT, "EDIT", "", kValueEdit, 137, 107, 23, 12},
         {-1, "BUTTON", "Advanced Settings", kGroupBox, 5, 124, 177, 35},
         {-1, "STATIC", "%", kLeftText, 165, 109, 11, 8},
     });
-    ExpectControls(1031, {
-        {1064, "msctls_trackbar32", "", kTrackbar, 55, 54, 80, 10},
-        {1076, "BUTTON", "Reverb Delay", kCheckBox, 101, 146, 59, 10},
-        {1080, "EDIT", "", kValueEdit, 137, 105, 23, 12},
+    ExpectControls(IDD_DEEPENATOR, {
+        {IDC_DEEPENATOR_PITCH_SCALE_RIGHT, "msctls_trackbar32", "", kTrackbar, 55, 54, 80, 10},
+        {IDC_DEEPENATOR_RANDOM_REVERB_DELAY, "BUTTON", "Reverb Delay", kCheckBox, 101, 146, 59, 10},
+        {IDC_DEEPENATOR_COMB_DELAY_LEFT_EDIT, "EDIT", "", kValueEdit, 137, 105, 23, 12},
         {-1, "BUTTON", "Randomize", kGroupBox, 5, 136, 177, 24},
         {-1, "STATIC", "Reverb Power", kLeftText, 10, 31, 46, 8},
     });
-    ExpectControls(1032, {
-        {1053, "msctls_trackbar32", "", kTrackbar, 55, 99, 80, 10},
-        {112, "BUTTON", "Use Noise as Excitation", kCheckBox, 43, 71, 91, 10},
-        {1048, "EDIT", "", kValueEdit, 137, 57, 23, 12},
+    ExpectControls(IDD_CYLONATOR, {
+        {IDC_CYLONATOR_AMPLITUDE_LEFT, "msctls_trackbar32", "", kTrackbar, 55, 99, 80, 10},
+        {IDC_CYLONATOR_NOISE_RIGHT, "BUTTON", "Use Noise as Excitation", kCheckBox, 43, 71, 91, 10},
+        {IDC_CYLONATOR_PITCH_RIGHT_EDIT, "EDIT", "", kValueEdit, 137, 57, 23, 12},
         {-1, "BUTTON", "Excitation Left Channel", kGroupBox, 5, 88, 177, 51},
         {-1, "STATIC", "Cutoff", kLeftText, 16, 17, 20, 8},
     });
     // Template order is the tab order of sliders and check boxes.
-    EXPECT_EQ(TabStops(1028), (std::vector<int>{1011, 1025, 1053, 1055, 1057, 1059}));
-    EXPECT_EQ(TabStops(1030), (std::vector<int>{1031, 1032, 1033, 1034, 1037, 1036, 1040, 111, 1039, 1035, 1038}));
-    EXPECT_EQ(TabStops(1031), (std::vector<int>{1063, 1064, 1067, 1075, 1076, 1069, 1071, 1073, 1077, 1079}));
-    EXPECT_EQ(TabStops(1032), (std::vector<int>{1045, 1049, 1050, 1052, 111, 112, 1053}));
+    EXPECT_EQ(TabStops(IDD_ALIENATOR), (std::vector<int>{IDC_ALIENATOR_HOP_ENABLED, IDC_ALIENATOR_SMOOTH,
+                                                         IDC_ALIENATOR_SQUELCH, IDC_ALIENATOR_CARRIER_FREQ,
+                                                         IDC_ALIENATOR_HOP_PERIOD, IDC_ALIENATOR_HOP_FREQ_DEV}));
+    EXPECT_EQ(TabStops(IDD_COMMUNICATOR), (std::vector<int>{IDC_COMMUNICATOR_FULLNESS, IDC_COMMUNICATOR_FREQUENCY,
+                                                            IDC_COMMUNICATOR_SENSITIVITY,
+                                                            IDC_COMMUNICATOR_SQUELCH, IDC_COMMUNICATOR_DURATION,
+                                                            IDC_COMMUNICATOR_VARIATION,
+                                                            IDC_COMMUNICATOR_CHANGING_STATIC,
+                                                            IDC_COMMUNICATOR_RANDOM_BREAKUP,
+                                                            IDC_COMMUNICATOR_ALIASING,
+                                                            IDC_COMMUNICATOR_RANDOM_AMPLITUDE,
+                                                            IDC_COMMUNICATOR_VOICE_BLEED}));
+    EXPECT_EQ(TabStops(IDD_DEEPENATOR), (std::vector<int>{IDC_DEEPENATOR_PITCH_SCALE_LEFT,
+                                                          IDC_DEEPENATOR_PITCH_SCALE_RIGHT,
+                                                          IDC_DEEPENATOR_REVERB_DELAY_RIGHT,
+                                                          IDC_DEEPENATOR_RANDOM_PITCH_SCALE,
+                                                          IDC_DEEPENATOR_RANDOM_REVERB_DELAY,
+                                                          IDC_DEEPENATOR_REVERB_DELAY_LEFT,
+                                                          IDC_DEEPENATOR_REVERB_POWER_RIGHT,
+                                                          IDC_DEEPENATOR_COMB_DELAY_RIGHT,
+                                                          IDC_DEEPENATOR_REVERB_POWER_LEFT,
+                                                          IDC_DEEPENATOR_COMB_DELAY_LEFT}));
+    EXPECT_EQ(TabStops(IDD_CYLONATOR), (std::vector<int>{IDC_CYLONATOR_FREQ, IDC_CYLONATOR_PITCH_LEFT,
+                                                         IDC_CYLONATOR_PITCH_RIGHT, IDC_CYLONATOR_AMPLITUDE_RIGHT,
+                                                         IDC_CYLONATOR_NOISE_LEFT, IDC_CYLONATOR_NOISE_RIGHT,
+                                                         IDC_CYLONATOR_AMPLITUDE_LEFT}));
 }
 
 TEST(StringTable, HoldsEveryRegistryName) {
     const std::vector<std::pair<unsigned, const char*>> names = {
-        {1, "Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana"}, {17, "Init"}, {1029, "Last Active Effect"},
-        {1030, "Last Alienator Settings"}, {1031, "Last Communicator Settings"}, {1064, "Last Deepenator Settings"},
-        {1050, "Last Cylonator Settings"}, {1028, "Alienator Presets"}, {1032, "Communicator Presets"},
-        {1063, "Deepenator Presets"}, {1049, "Cylonator Presets"}, {1061, "Software\\Kestrum"},
-        {1062, "Zentrix CoolEdit Plugin Tovana"},
-        {18, "Preset Selection"}, {6, "Carrier Freq"}, {7, "Squelch"}, {8, "Wet Mix"}, {9, "Dry Mix"},
-        {10, "Mix Linked"}, {11, "Hop Freq Dev"}, {12, "Hop Period"}, {13, "Hop Enabled"}, {16, "Smooth Enabled"},
-        {1044, "Preset Selection"}, {1045, "Wet Mix"}, {1046, "Dry Mix"}, {1047, "Mix Linked"}, {1033, "Fullness"},
-        {1034, "Frequency"}, {1035, "Sensitivity"}, {1036, "Duration"}, {1042, "Squelch"},
-        {1039, "Changing Static"}, {1040, "Changing Static Enabled"}, {1037, "Random Breakup"},
-        {1038, "Random Amplitude"}, {1041, "Voice Bleed"}, {1043, "Aliasing"},
-        {1059, "Preset Selection"}, {1056, "Wet Mix"}, {1057, "Dry Mix"}, {1058, "Mix Linked"}, {1048, "Freq"},
-        {1051, "Pitch Left"}, {1052, "Pitch Right"}, {1053, "Amplitude Right"}, {1060, "Amplitude Left"},
-        {1054, "Noise Left Enabled"}, {1055, "Noise Right Enabled"},
-        {1078, "Preset Selection"}, {1065, "Wet Mix"}, {1066, "Dry Mix"}, {1067, "Mix Linked"},
-        {1068, "Reverb Delay Left"}, {1069, "Reverb Power Left"}, {1070, "Comb Delay Left"},
-        {1071, "Pitch Scale Left"}, {1072, "Reverb Delay Right"}, {1073, "Reverb Power Right"},
-        {1074, "Comb Delay Right"}, {1075, "Pitch Scale Right"}, {1076, "Random Pitch Scale Enabled"},
-        {1077, "Random Reverb Delay Enabled"},
+        {IDS_ROOT_KEY, "Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana"}, {IDS_INIT_KEY, "Init"},
+        {IDS_LAST_ACTIVE_EFFECT, "Last Active Effect"},
+        {IDS_ALIENATOR_LAST_SETTINGS_KEY, "Last Alienator Settings"},
+        {IDS_COMMUNICATOR_LAST_SETTINGS_KEY, "Last Communicator Settings"},
+        {IDS_DEEPENATOR_LAST_SETTINGS_KEY, "Last Deepenator Settings"},
+        {IDS_CYLONATOR_LAST_SETTINGS_KEY, "Last Cylonator Settings"},
+        {IDS_ALIENATOR_PRESETS_KEY, "Alienator Presets"}, {IDS_COMMUNICATOR_PRESETS_KEY, "Communicator Presets"},
+        {IDS_DEEPENATOR_PRESETS_KEY, "Deepenator Presets"}, {IDS_CYLONATOR_PRESETS_KEY, "Cylonator Presets"},
+        {IDS_PARENT_KEY, "Software\\Kestrum"},
+        {IDS_ROOT_NAME, "Zentrix CoolEdit Plugin Tovana"},
+        {IDS_ALIENATOR_PRESET_SELECTION, "Preset Selection"}, {IDS_ALIENATOR_CARRIER_FREQ, "Carrier Freq"},
+        {IDS_ALIENATOR_SQUELCH, "Squelch"}, {IDS_ALIENATOR_WET_MIX, "Wet Mix"},
+        {IDS_ALIENATOR_DRY_MIX, "Dry Mix"},
+        {IDS_ALIENATOR_MIX_LINKED, "Mix Linked"}, {IDS_ALIENATOR_HOP_FREQ_DEV, "Hop Freq Dev"},
+        {IDS_ALIENATOR_HOP_PERIOD, "Hop Period"}, {IDS_ALIENATOR_HOP_ENABLED, "Hop Enabled"},
+        {IDS_ALIENATOR_SMOOTH_ENABLED, "Smooth Enabled"},
+        {IDS_COMMUNICATOR_PRESET_SELECTION, "Preset Selection"}, {IDS_COMMUNICATOR_WET_MIX, "Wet Mix"},
+        {IDS_COMMUNICATOR_DRY_MIX, "Dry Mix"}, {IDS_COMMUNICATOR_MIX_LINKED, "Mix Linked"},
+        {IDS_COMMUNICATOR_FULLNESS, "Fullness"},
+        {IDS_COMMUNICATOR_FREQUENCY, "Frequency"}, {IDS_COMMUNICATOR_SENSITIVITY, "Sensitivity"},
+        {IDS_COMMUNICATOR_DURATION, "Duration"}, {IDS_COMMUNICATOR_SQUELCH, "Squelch"},
+        {IDS_COMMUNICATOR_CHANGING_STATIC, "Changing Static"},
+        {IDS_COMMUNICATOR_CHANGING_STATIC_ENABLED, "Changing Static Enabled"},
+        {IDS_COMMUNICATOR_RANDOM_BREAKUP, "Random Breakup"},
+        {IDS_COMMUNICATOR_RANDOM_AMPLITUDE, "Random Amplitude"}, {IDS_COMMUNICATOR_VOICE_BLEED, "Voice Bleed"},
+        {IDS_COMMUNICATOR_ALIASING, "Aliasing"},
+        {IDS_CYLONATOR_PRESET_SELECTION, "Preset Selection"}, {IDS_CYLONATOR_WET_MIX, "Wet Mix"},
+        {IDS_CYLONATOR_DRY_MIX, "Dry Mix"}, {IDS_CYLONATOR_MIX_LINKED, "Mix Linked"},
+        {IDS_CYLONATOR_FREQ, "Freq"},
+        {IDS_CYLONATOR_PITCH_LEFT, "Pitch Left"}, {IDS_CYLONATOR_PITCH_RIGHT, "Pitch Right"},
+        {IDS_CYLONATOR_AMPLITUDE_RIGHT, "Amplitude Right"}, {IDS_CYLONATOR_AMPLITUDE_LEFT, "Amplitude Left"},
+        {IDS_CYLONATOR_NOISE_LEFT_ENABLED, "Noise Left Enabled"},
+        {IDS_CYLONATOR_NOISE_RIGHT_ENABLED, "Noise Right Enabled"},
+        {IDS_DEEPENATOR_PRESET_SELECTION, "Preset Selection"}, {IDS_DEEPENATOR_WET_MIX, "Wet Mix"},
+        {IDS_DEEPENATOR_DRY_MIX, "Dry Mix"}, {IDS_DEEPENATOR_MIX_LINKED, "Mix Linked"},
+        {IDS_DEEPENATOR_REVERB_DELAY_LEFT, "Reverb Delay Left"},
+        {IDS_DEEPENATOR_REVERB_POWER_LEFT, "Reverb Power Left"},
+        {IDS_DEEPENATOR_COMB_DELAY_LEFT, "Comb Delay Left"},
+        {IDS_DEEPENATOR_PITCH_SCALE_LEFT, "Pitch Scale Left"},
+        {IDS_DEEPENATOR_REVERB_DELAY_RIGHT, "Reverb Delay Right"},
+        {IDS_DEEPENATOR_REVERB_POWER_RIGHT, "Reverb Power Right"},
+        {IDS_DEEPENATOR_COMB_DELAY_RIGHT, "Comb Delay Right"},
+        {IDS_DEEPENATOR_PITCH_SCALE_RIGHT, "Pitch Scale Right"},
+        {IDS_DEEPENATOR_RANDOM_PITCH_SCALE_ENABLED, "Random Pitch Scale Enabled"},
+        {IDS_DEEPENATOR_RANDOM_REVERB_DELAY_ENABLED, "Random Reverb Delay Enabled"},
     };
     for (const auto& [id, text] : names) {
         ASSERT_NE(resources::FindString(id), nullptr) << id;
         EXPECT_STREQ(resources::FindString(id), text) << id;
         EXPECT_STREQ(platform::FindStringResource(id), text) << id;
     }
-    EXPECT_STREQ(platform::FindStringResource(1100), "Property Sheet");
+    EXPECT_STREQ(platform::FindStringResource(IDS_PROPERTY_SHEET), "Property Sheet");
     EXPECT_EQ(resources::FindString(2), nullptr);
 }
 

@@ -50,7 +50,7 @@ protected:
         std::vector<std::string> entries;
         const DialogRun run = RunDialog({
             Look([&](const Controls& c) { entries = c.Entries(); }),
-            Action::Click(1, Scope::Dialog),
+            Action::Click(platform::kIdOk, Scope::Dialog),
         });
         EXPECT_PLAYED(run);
         EXPECT_EQ(run.result, 1);
@@ -64,12 +64,12 @@ protected:
 
 TEST_F(StoreDamageTest, EachOperationOfTheDialogIsOneChangeOfTheStore) {
     // The first opening, a saved preset, the closing.
-    DialogRun run = RunDialog(Script({SaveAs("Mine"), {Action::Click(1, Scope::Dialog)}}));
+    DialogRun run = RunDialog(Script({SaveAs("Mine"), {Action::Click(platform::kIdOk, Scope::Dialog)}}));
     EXPECT_PLAYED(run);
     EXPECT_EQ(g_renames, 3);
     // Replacing a preset and closing with a changed setting.
     g_renames = 0;
-    run = RunDialog(Script({{Action::MoveSlider(1055, 440)},
+    run = RunDialog(Script({{Action::MoveSlider(IDC_ALIENATOR_CARRIER_FREQ, 440)},
                             SaveAs("Mine"),
                             {Action::Answer(platform::kIdYes), Action::Click(2, Scope::Dialog)}}));
     EXPECT_PLAYED(run);

@@ -44,6 +44,10 @@ bool Validate(const EffectOptions& options, SetupRequest* request, std::string* 
     return ValidateOptions(options, state, request, error);
 }
 
+// The Communicator's filter band: Fullness over Frequency.
+constexpr int kUpper = IDC_COMMUNICATOR_FULLNESS;
+constexpr int kLower = IDC_COMMUNICATOR_FREQUENCY;
+
 // The Communicator's bounding rule: a moved upper slider stops at the lower
 // one and the other way round; both are held inside the range.
 void MoveBounded(int control, int position, int upperControl, int* upper, int* lower) {
@@ -64,8 +68,9 @@ TEST(TovanaPairOrder, ReachesEveryTargetFromEveryStart) {
                     if (upperTarget < lowerTarget) continue;
                     int u = upper;
                     int l = lower;
-                    for (const SliderMove& move : OrderPairMoves(1031, upper, upperTarget, 1032, lower, lowerTarget)) {
-                        MoveBounded(move.control, move.position, 1031, &u, &l);
+                    for (const SliderMove& move :
+                         OrderPairMoves(kUpper, upper, upperTarget, kLower, lower, lowerTarget)) {
+                        MoveBounded(move.control, move.position, kUpper, &u, &l);
                     }
                     EXPECT_EQ(u, upperTarget) << upper << "/" << lower << " -> " << upperTarget << "/" << lowerTarget;
                     EXPECT_EQ(l, lowerTarget) << upper << "/" << lower << " -> " << upperTarget << "/" << lowerTarget;
@@ -76,10 +81,10 @@ TEST(TovanaPairOrder, ReachesEveryTargetFromEveryStart) {
 }
 
 TEST(TovanaPairOrder, MovesOnlyWhatChanges) {
-    EXPECT_TRUE(OrderPairMoves(1031, 2600, 2600, 1032, 600, 600).empty());
-    const auto moves = OrderPairMoves(1031, 2600, 2600, 1032, 600, 1000);
+    EXPECT_TRUE(OrderPairMoves(kUpper, 2600, 2600, kLower, 600, 600).empty());
+    const auto moves = OrderPairMoves(kUpper, 2600, 2600, kLower, 600, 1000);
     ASSERT_EQ(moves.size(), 1u);
-    EXPECT_EQ(moves[0].control, 1032);
+    EXPECT_EQ(moves[0].control, kLower);
     EXPECT_EQ(moves[0].position, 1000);
 }
 
@@ -157,23 +162,27 @@ TEST(TovanaValidate, PairBoundsCountThePresetAndTheStore) {
     SetupRequest request;
     std::string error;
     // Stormtrooper has Fullness 2600: a lower edge above it breaks the pair...
-    EXPECT_FALSE(Validate(Opts("communicator", std::string("Stormtrooper"), {{"Frequency", "3000"}}), &request, &error));
+    EXPECT_FALSE(Validate(Opts("communicator", std::string("Stormtrooper"), {{"Frequency", "3000"}}), &request,
+                                                                              &error));
     EXPECT_NE(error.find("'Fullness' (2600) must not be below 'Frequency' (3000)"), std::string::npos) << error;
     // ...unless the upper edge moves too.
-    EXPECT_TRUE(Validate(Opts("communicator", std::string("Stormtrooper"), {{"Frequency", "3000"}, {"Fullness", "4000"}}),
+    EXPECT_TRUE(Validate(Opts("communicator", std::string("Stormtrooper"), {{"Frequency", "3000"}, {"Fullness",
+                                                                             "4000"}}),
                          &request, &error))
         << error;
     // Without a preset the stored values count: the default Fullness 5500.
     EXPECT_TRUE(Validate(Opts("communicator", std::nullopt, {{"Frequency", "3000"}}), &request, &error)) << error;
     DialogState stored = FreshState();
     stored.settings.communicator.squelch = -20;
-    EXPECT_FALSE(Validate(Opts("communicator", std::nullopt, {{"Sensitivity", "-30"}}), &request, &error, stored));
+    EXPECT_FALSE(Validate(Opts("communicator", std::nullopt, {{"Sensitivity", "-30"}}), &request, &error,
+                                                               stored));
 }
 
 TEST(TovanaValidate, NamesMatchExactlyFirstThenWithoutCase) {
     SetupRequest request;
     std::string error;
-    ASSERT_TRUE(Validate(Opts("Cylonator", std::string("mars attacks!"), {{"pitch left", "30"}, {"Wet Mix", "60"}}),
+    ASSERT_TRUE(Validate(Opts("Cylonator", std::string("mars attacks!"), {{"pitch left", "30"}, {"Wet Mix",
+                                                                           "60"}}),
                          &request, &error))
         << error;
     EXPECT_EQ(request.effect, EffectKind::Cylonator);
@@ -209,25 +218,29 @@ std::vector<Kind> Kinds(const std::vector<SetupStep>& steps) {
 TEST(TovanaPlan, ControlsThatAreGreyedOutAreEnabledFirstAndRestoredAfter) {
     SetupRequest request;
     std::string error;
-    ASSERT_TRUE(Validate(Opts("alienator", std::string("Bounty Hunter"), {{"Hop Period", "200"}}), &request, &error));
+    ASSERT_TRUE(Validate(Opts("alienator", std::string("Bounty Hunter"), {{"Hop Period", "200"}}), &request,
+                                                                           &error));
     auto steps = PlanSetup(request);
-    EXPECT_EQ(Kinds(steps), (std::vector<Kind>{Kind::SelectTab, Kind::SelectPreset, Kind::Enable, Kind::MoveSlider,
+    EXPECT_EQ(Kinds(steps), (std::vector<Kind>{Kind::SelectTab, Kind::SelectPreset, Kind::Enable,
+                                               Kind::MoveSlider,
                                                Kind::Restore, Kind::PressOk}));
-    EXPECT_EQ(steps[2].control, 1011);
+    EXPECT_EQ(steps[2].control, IDC_ALIENATOR_HOP_ENABLED);
     EXPECT_EQ(steps[2].value, 1);
-    EXPECT_EQ(steps[3].control, 1057);
-    EXPECT_EQ(steps[4].control, 1011);
+    EXPECT_EQ(steps[3].control, IDC_ALIENATOR_HOP_PERIOD);
+    EXPECT_EQ(steps[4].control, IDC_ALIENATOR_HOP_ENABLED);
 
     // A noise box greys out its Pitch Multiply slider while checked; asked
     // for both, the slider moves first and the box is checked last.
-    ASSERT_TRUE(Validate(Opts("cylonator", std::nullopt, {{"Noise Left Enabled", "1"}, {"Pitch Left", "30"}}), &request,
+    ASSERT_TRUE(Validate(Opts("cylonator", std::nullopt, {{"Noise Left Enabled", "1"}, {"Pitch Left", "30"}}),
+                                                                                        &request,
                          &error));
     steps = PlanSetup(request);
     EXPECT_EQ(Kinds(steps),
-              (std::vector<Kind>{Kind::SelectTab, Kind::Enable, Kind::MoveSlider, Kind::SetCheck, Kind::PressOk}));
-    EXPECT_EQ(steps[1].control, 111);
+              (std::vector<Kind>{Kind::SelectTab, Kind::Enable, Kind::MoveSlider, Kind::SetCheck,
+                                 Kind::PressOk}));
+    EXPECT_EQ(steps[1].control, IDC_CYLONATOR_NOISE_LEFT);
     EXPECT_EQ(steps[1].value, 0);
-    EXPECT_EQ(steps[3].control, 111);
+    EXPECT_EQ(steps[3].control, IDC_CYLONATOR_NOISE_LEFT);
     EXPECT_EQ(steps[3].value, 1);
 }
 
@@ -241,9 +254,9 @@ TEST(TovanaPlan, PairsMoveTogetherAndTheMixComesLast) {
     const auto steps = PlanSetup(request);
     EXPECT_EQ(Kinds(steps), (std::vector<Kind>{Kind::SelectTab, Kind::MovePair, Kind::MovePair, Kind::SetCheck,
                                                Kind::SetMix, Kind::PressOk}));
-    EXPECT_EQ(steps[1].control, 1031);
+    EXPECT_EQ(steps[1].control, IDC_COMMUNICATOR_FULLNESS);
     EXPECT_TRUE(steps[1].hasValue && steps[1].hasValue2);
-    EXPECT_EQ(steps[2].control, 1033);
+    EXPECT_EQ(steps[2].control, IDC_COMMUNICATOR_SENSITIVITY);
     EXPECT_FALSE(steps[2].hasValue);
     EXPECT_EQ(steps[2].value2, -40);
     EXPECT_EQ(steps[4].value, 40);
@@ -305,7 +318,8 @@ TEST(TovanaValidate, NonNumbersAreCaughtBeforeAnyConversion) {
     SetupRequest request;
     std::string error;
     for (const char* text : {"nan", "inf", "-inf", "1e999"}) {
-        EXPECT_FALSE(Validate(Opts("alienator", std::nullopt, {{"Carrier Freq", text}}), &request, &error)) << text;
+        EXPECT_FALSE(Validate(Opts("alienator", std::nullopt, {{"Carrier Freq", text}}), &request,
+                                                                &error)) << text;
         EXPECT_NE(error.find("5 to 5000"), std::string::npos) << error;
     }
     // A stored NaN shows on its slider as the page shows it: 0, held at the minimum.

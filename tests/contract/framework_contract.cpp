@@ -124,15 +124,17 @@ TEST(PropertySheet, CreatesPagesOnFirstActivationAndOrdersTheCalls) {
     bool radioBefore = true, radioAfter = false;
     std::string tab0, tab1;
     ScriptScope script({Action::Inspect([&](WindowHandle d) {
-                            radioBefore = platform::FindControl(d, 1031, Scope::Page) != nullptr ||
-                                          dialog.radio.GetSafeHwnd() != nullptr;
+                            radioBefore =
+                                platform::FindControl(d, IDC_COMMUNICATOR_FULLNESS, Scope::Page) != nullptr ||
+                                dialog.radio.GetSafeHwnd() != nullptr;
                             EXPECT_EQ(dialog.sheet.GetTabControl().GetItemCount(), 2);
                             EXPECT_EQ(dialog.sheet.GetActiveIndex(), 0);
                         }),
-                        Action::MoveSlider(1055, 440), Action::SelectTab(1),
+                        Action::MoveSlider(IDC_ALIENATOR_CARRIER_FREQ, 440), Action::SelectTab(1),
                         Action::Inspect([&](WindowHandle d) {
-                            radioAfter = platform::FindControl(d, 1031, Scope::Page) != nullptr;
-                            EXPECT_EQ(platform::FindControl(d, 1055, Scope::Page), nullptr);
+                            radioAfter =
+                                platform::FindControl(d, IDC_COMMUNICATOR_FULLNESS, Scope::Page) != nullptr;
+                            EXPECT_EQ(platform::FindControl(d, IDC_ALIENATOR_CARRIER_FREQ, Scope::Page), nullptr);
                             EXPECT_EQ(dialog.sheet.GetTabControl().GetCurSel(), 1);
                             EXPECT_EQ(dialog.alien.mirror, 440);  // taken when the page was left
                         }),
@@ -141,7 +143,8 @@ TEST(PropertySheet, CreatesPagesOnFirstActivationAndOrdersTheCalls) {
     EXPECT_EQ(script.source().error(), "");
     EXPECT_FALSE(radioBefore);
     EXPECT_TRUE(radioAfter);
-    EXPECT_EQ(g_log, (std::vector<std::string>{"alien init", "alien set", "alien scroll 1055", "alien kill",
+    const std::string scrolled = "alien scroll " + std::to_string(IDC_ALIENATOR_CARRIER_FREQ);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"alien init", "alien set", scrolled, "alien kill",
                                                "radio init", "radio set", "radio kill", "alien set"}));
     // The windows are gone with the dialog, the pages stay in the sheet.
     EXPECT_EQ(dialog.alien.GetSafeHwnd(), nullptr);
@@ -155,12 +158,13 @@ TEST(PropertySheet, PageShownAgainGetsItsMirrorsBack) {
     g_log.clear();
     SheetDialog dialog;
     int shown = 0;
-    ScriptScope script({Action::MoveSlider(1055, 300), Action::SelectTab(1),
+    ScriptScope script({Action::MoveSlider(IDC_ALIENATOR_CARRIER_FREQ, 300), Action::SelectTab(1),
                         Action::Inspect([&](WindowHandle) {
                             dialog.alien.mirror = 123;  // what the page will show when it comes back
                         }),
                         Action::SelectTab(0),
-                        Action::Inspect([&](WindowHandle d) { shown = In<CSliderCtrl>(d, 1055).GetPos(); }),
+                        Action::Inspect([&](WindowHandle d) { shown = In<CSliderCtrl>(d,
+                                                             IDC_ALIENATOR_CARRIER_FREQ).GetPos(); }),
                         Action::Close()});
     dialog.DoModal();
     EXPECT_EQ(shown, 123);

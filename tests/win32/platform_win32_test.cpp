@@ -16,6 +16,7 @@
 #include "platform/memory.h"
 #include "platform/registry.h"
 #include "platform/resource_tables.h"
+#include "settings/resource_ids.h"
 
 namespace {
 
@@ -49,11 +50,11 @@ TEST(Win32MemoryTest, BlocksAndFaultHooks) {
 
 TEST(Win32ResourceTest, StringsComeFromTheCompiledStringTable) {
     // This program carries the plug-in's resources, so LoadString finds them.
-    const char* root = FindStringResource(1);
+    const char* root = FindStringResource(IDS_ROOT_KEY);
     ASSERT_NE(root, nullptr);
     EXPECT_STREQ(root, "Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana");
-    EXPECT_EQ(FindStringResource(1), root) << "the text stays where it was";
-    EXPECT_STREQ(FindStringResource(1029), "Last Active Effect");
+    EXPECT_EQ(FindStringResource(IDS_ROOT_KEY), root) << "the text stays where it was";
+    EXPECT_STREQ(FindStringResource(IDS_LAST_ACTIVE_EFFECT), "Last Active Effect");
     EXPECT_EQ(FindStringResource(9999), nullptr);
 }
 

@@ -2,7 +2,8 @@
 // with LoadLibrary, finds the entry points by ordinal and by name, and lays
 // out the records byte by byte at the editor's offsets, with callbacks in
 // the editor's calling conventions. Nothing here includes the plug-in's own
-// record definitions.
+// record definitions; the dialog's controls are found by the ids of its
+// resource script.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "platform/win32/user_input.h"
+#include "settings/resource_ids.h"
 
 namespace {
 
@@ -539,8 +541,8 @@ TEST_F(PluginHostTest, SetupCreatesRestoresAndRecoversTheStore) {
     {
         User user({{kDialogTitle, [](HWND dialog) {
                         ClickTab(dialog, 2);
-                        DragSlider(dialog, 1003, 37);
-                        Click(dialog, 1008);
+                        DragSlider(dialog, IDC_WET_SLIDER, 37);
+                        Click(dialog, IDC_LINKED);
                         Press(IDOK)(dialog);
                     }}});
         EXPECT_EQ(setup(0, 0, 0), 1) << "OK returns 1";
@@ -582,11 +584,11 @@ TEST_F(PluginHostTest, SavePresetThroughTheNameDialog) {
         User user({{kDialogTitle,
                     [](HWND dialog) {
                         ClickTab(dialog, 1);
-                        Press(1012)(dialog);  // Save Preset
+                        Press(IDC_SAVE_PRESET)(dialog);  // Save Preset
                     }},
                    {"Preset Name",
                     [](HWND name) {
-                        SetDlgItemTextA(name, 110, "Walkie Talkie");
+                        SetDlgItemTextA(name, IDC_PRESET_NAME, "Walkie Talkie");
                         Press(IDOK)(name);
                     }},
                    {kDialogTitle, Press(IDCANCEL)}});
@@ -603,7 +605,7 @@ TEST_F(PluginHostTest, SavePresetThroughTheNameDialog) {
     {
         User user({{kDialogTitle, [&listed](HWND dialog) {
                         ClickTab(dialog, 1);
-                        listed = SendDlgItemMessageA(dialog, 1015, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                        listed = SendDlgItemMessageA(dialog, IDC_PRESET_LIST, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                      reinterpret_cast<LPARAM>("Walkie Talkie")) != LB_ERR;
                         Press(IDCANCEL)(dialog);
                     }}});
@@ -681,10 +683,11 @@ TEST_F(PluginHostTest, MessageBoxesCarryTheModuleName) {
     User user({{kDialogTitle,
                 [](HWND dialog) {
                     ClickTab(dialog, 3);
-                    HWND list = GetDlgItem(dialog, 1015);
+                    HWND list = GetDlgItem(dialog, IDC_PRESET_LIST);
                     SendMessageA(list, LB_SETCURSEL, 0, 0);
-                    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1015, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-                    Press(1026)(dialog);  // Delete Preset
+                    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PRESET_LIST, LBN_SELCHANGE),
+                                 reinterpret_cast<LPARAM>(list));
+                    Press(IDC_DELETE_PRESET)(dialog);  // Delete Preset
                 }},
                {"ZentrixTvn", Press(IDOK)},
                {kDialogTitle, Press(IDCANCEL)}});

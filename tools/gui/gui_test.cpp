@@ -22,6 +22,7 @@
 
 #include "platform/event_source.h"
 #include "platform/window_model.h"
+#include "settings/resource_ids.h"
 #include "tests/skip_or_fail.h"
 #include "tests/store_fixture.h"
 #include "tools/gui/gui.h"
@@ -229,26 +230,26 @@ TEST_F(GuiTest, ControlsStandWhereTheTemplatesPutThem) {
             ExpectRect(window, Pixels(0, 0, 370, 242), "dialog");
             ExpectRect(WidgetRect(dialog, platform::kIdOk, Scope::Dialog), Pixels(313, 7, 50, 14), "OK");
             ExpectRect(WidgetRect(dialog, platform::kIdCancel, Scope::Dialog), Pixels(313, 24, 50, 14), "Cancel");
-            ExpectRect(WidgetRect(dialog, 1015, Scope::Dialog), Pixels(211, 18, 86, 210), "preset list");
-            ExpectRect(WidgetRect(dialog, 1026, Scope::Dialog), Pixels(313, 221, 50, 14), "Delete Preset");
-            ExpectRect(WidgetRect(dialog, 1003, Scope::Dialog), Pixels(31, 204, 80, 10), "Wet slider");
-            ExpectRect(WidgetRect(dialog, 112, Scope::Dialog), Pixels(115, 203, 23, 12), "Wet edit");
-            ExpectRect(WidgetRect(dialog, 1008, Scope::Dialog), Pixels(155, 211, 37, 10), "Linked");
-            // The sheet lies on frame 1030; the page below its row of tabs.
+            ExpectRect(WidgetRect(dialog, IDC_PRESET_LIST, Scope::Dialog), Pixels(211, 18, 86, 210), "preset list");
+            ExpectRect(WidgetRect(dialog, IDC_DELETE_PRESET, Scope::Dialog), Pixels(313, 221, 50, 14), "Delete Preset");
+            ExpectRect(WidgetRect(dialog, IDC_WET_SLIDER, Scope::Dialog), Pixels(31, 204, 80, 10), "Wet slider");
+            ExpectRect(WidgetRect(dialog, IDC_WET_EDIT, Scope::Dialog), Pixels(115, 203, 23, 12), "Wet edit");
+            ExpectRect(WidgetRect(dialog, IDC_LINKED, Scope::Dialog), Pixels(155, 211, 37, 10), "Linked");
+            // The sheet lies on the hidden frame; the page below its row of tabs.
             const Rect frame = Pixels(7, 7, 190, 183);
-            Rect carrier = WidgetRect(dialog, 1055, Scope::Page);
+            Rect carrier = WidgetRect(dialog, IDC_ALIENATOR_CARRIER_FREQ, Scope::Page);
             ExpectRect(carrier, Offset(Pixels(53, 17, 80, 10), frame.left + 3, frame.top + 24), "Carrier slider");
 
             // Greyed where the model has the control disabled: the hopping
             // controls while hopping is off.
-            EXPECT_FALSE(g_renderer->WidgetOf(platform::FindControl(dialog, 1059, Scope::Page))->active());
-            EXPECT_TRUE(g_renderer->WidgetOf(platform::FindControl(dialog, 1055, Scope::Page))->active());
+            EXPECT_FALSE(g_renderer->WidgetOf(platform::FindControl(dialog, IDC_ALIENATOR_HOP_FREQ_DEV, Scope::Page))->active());
+            EXPECT_TRUE(g_renderer->WidgetOf(platform::FindControl(dialog, IDC_ALIENATOR_CARRIER_FREQ, Scope::Page))->active());
 
             Shot shot;
             ASSERT_TRUE(g_renderer->Capture(dialog, &shot.rgb, &shot.width, &shot.height));
             ASSERT_EQ(shot.width, window.Width());
             const Rect ok = WidgetRect(dialog, platform::kIdOk, Scope::Dialog);
-            const Rect list = WidgetRect(dialog, 1015, Scope::Dialog);
+            const Rect list = WidgetRect(dialog, IDC_PRESET_LIST, Scope::Dialog);
             // The default button's outline, the list's white inside and the
             // grey face just left of the list.
             EXPECT_TRUE(Dark(shot.At(ok.left, (ok.top + ok.bottom) / 2)));
@@ -280,10 +281,10 @@ TEST_F(GuiTest, ControlsStandWhereTheTemplatesPutThem) {
 TEST_F(GuiTest, SliderMovedByMouseAndKeyChangesItsEditAndOkStores) {
     int clicked = -1;
     const int result = RunDialog([&](int step, WindowHandle dialog) {
-        CSliderCtrl wet = CWnd(dialog).Item<CSliderCtrl>(1003);
+        CSliderCtrl wet = CWnd(dialog).Item<CSliderCtrl>(IDC_WET_SLIDER);
         if (step == 0) {
             ASSERT_EQ(wet.GetPos(), 100);
-            const Rect r = WidgetRect(dialog, 1003, Scope::Dialog);
+            const Rect r = WidgetRect(dialog, IDC_WET_SLIDER, Scope::Dialog);
             Xdo("mousemove --window " + Xid(dialog) + " " + std::to_string(r.left + r.Width() / 4) + " " +
                 std::to_string((r.top + r.bottom) / 2) + " click 1");
             return;
@@ -292,12 +293,12 @@ TEST_F(GuiTest, SliderMovedByMouseAndKeyChangesItsEditAndOkStores) {
             clicked = wet.GetPos();
             EXPECT_GT(clicked, 5);
             EXPECT_LT(clicked, 50);
-            EXPECT_EQ(Text(dialog, 112), std::to_string(clicked));
+            EXPECT_EQ(Text(dialog, IDC_WET_EDIT), std::to_string(clicked));
             Xdo("windowfocus --sync " + Xid(dialog) + " key Right");
             return;
         }
         if (wet.GetPos() == clicked + 1) {
-            EXPECT_EQ(Text(dialog, 112), std::to_string(clicked + 1));
+            EXPECT_EQ(Text(dialog, IDC_WET_EDIT), std::to_string(clicked + 1));
             Xdo("key Return");
         }
     });
@@ -346,21 +347,21 @@ TEST_F(GuiTest, PresetNameDialogAndMessageBoxTakeRealInput) {
             if (!named) {
                 named = true;
                 Xdo("windowfocus --sync " + Xid(dialog) + " type 'Robot Voice'");
-            } else if (Text(dialog, 110) == "Robot Voice") {
+            } else if (Text(dialog, IDC_PRESET_NAME) == "Robot Voice") {
                 Xdo("key Return");
             }
             return;
         }
         if (!named) {
-            g_renderer->Inject(dialog, Action::Click(1012));
+            g_renderer->Inject(dialog, Action::Click(IDC_SAVE_PRESET));
         } else if (!listed) {
             listed = true;
-            CListBox list = CWnd(dialog).Item<CListBox>(1015);
+            CListBox list = CWnd(dialog).Item<CListBox>(IDC_PRESET_LIST);
             EXPECT_GE(list.FindStringExact(-1, "Robot Voice"), 0);
-            g_renderer->Inject(dialog, Action::SelectListText(1015, "Computer"));
+            g_renderer->Inject(dialog, Action::SelectListText(IDC_PRESET_LIST, "Computer"));
         } else if (!deleted) {
             deleted = true;
-            g_renderer->Inject(dialog, Action::Click(1026));
+            g_renderer->Inject(dialog, Action::Click(IDC_DELETE_PRESET));
         } else {
             g_renderer->Inject(dialog, Action::Click(platform::kIdCancel));
         }
