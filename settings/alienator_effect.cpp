@@ -38,6 +38,18 @@ extern const EffectTable kAlienatorEffect = {
     IDS_ALIENATOR_LAST_SETTINGS_KEY,
     IDS_ALIENATOR_PRESETS_KEY,
     IDD_ALIENATOR,
+    // The page: sliders, mirrored boxes, storing order, boxes stored on click,
+    // and how it shows a block.
+    {{IDC_ALIENATOR_CARRIER_FREQ, IDC_ALIENATOR_SQUELCH, IDC_ALIENATOR_HOP_FREQ_DEV, IDC_ALIENATOR_HOP_PERIOD},
+     {},
+     {},
+     {IDC_ALIENATOR_HOP_ENABLED, IDC_ALIENATOR_SMOOTH},
+     {{ShowStep::Sliders, {}},
+      {ShowStep::Edits,
+       {IDC_ALIENATOR_CARRIER_FREQ, IDC_ALIENATOR_SQUELCH, IDC_ALIENATOR_HOP_FREQ_DEV, IDC_ALIENATOR_HOP_PERIOD}},
+      {ShowStep::Checks, {IDC_ALIENATOR_HOP_ENABLED, IDC_ALIENATOR_SMOOTH}},
+      {ShowStep::Enabling, {IDC_ALIENATOR_HOP_ENABLED}},
+      {ShowStep::Checks, {IDC_ALIENATOR_SMOOTH}}}},
     "Applying Alienator...",
     "lv2:ModulatorPlugin",
     // "Enabled" switches the whole hopping group.

@@ -63,6 +63,34 @@ struct SliderPair {
     int lower;
 };
 
+// One step of showing a block on the effect's page.
+struct ShowStep {
+    enum Kind {
+        Sliders,   // every slider's position, in the page's slider order
+        Edits,     // the value edits of these sliders
+        Checks,    // these check boxes
+        Enabling,  // the enabling rule of this box
+    };
+    Kind kind;
+    std::initializer_list<int> controls;
+};
+
+// The orders in which the effect's page handles its controls.
+struct PageLayout {
+    // Sliders in the order the page sets their ranges and positions.
+    std::initializer_list<int> sliders;
+    // Check boxes with an integer mirror; they follow the sliders in data
+    // exchange order. A box without one stores its setting when clicked.
+    std::initializer_list<int> mirroredBoxes;
+    // Controls whose mirror a commit stores, in storing order; empty: the
+    // mirrored controls in data exchange order.
+    std::initializer_list<int> committed;
+    // Check boxes whose setting follows them the moment they are clicked.
+    std::initializer_list<int> storedOnClick;
+    // How the page shows a block (its own or a preset's), in order.
+    std::initializer_list<ShowStep> show;
+};
+
 // One value of a built-in preset, keyed by the setting's name (its string id).
 struct PresetValue {
     unsigned setting;
@@ -86,6 +114,7 @@ struct EffectTable {
     unsigned lastSettingsKeyId;  // subkey of Init
     unsigned presetsKeyId;       // subkey of the root
     int pageTemplate;            // dialog template of the effect's page
+    PageLayout page;
     const char* statusText;      // what the editor shows while the effect runs
     const char* lv2Class;        // what kind of effect it is for LV2 hosts
     std::initializer_list<EnablingRule> enablingRules;

@@ -1,6 +1,7 @@
 // The settings record, its tables and the built-in presets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "platform/resource_tables.h"
@@ -145,6 +146,32 @@ TEST(SettingTablesTest, DescriptorControlsAreOnTheirPage) {
             ASSERT_NE(box, nullptr) << table->name << " " << rule.box;
             EXPECT_EQ(box->kind, SettingKind::Flag);
             for (int control : rule.controls) EXPECT_TRUE(onPage(control)) << table->name << " " << control;
+        }
+        // Every slider and box the page handles is one of the effect's, and
+        // every box reaches its setting, on a click or from its mirror.
+        const PageLayout& layout = table->page;
+        auto kindOf = [&](int control) {
+            const SettingInfo* row = RowOfControl(*table, control);
+            EXPECT_NE(row, nullptr) << table->name << " " << control;
+            return row != nullptr ? row->kind : SettingKind::ListIndex;
+        };
+        for (int slider : layout.sliders) EXPECT_EQ(kindOf(slider), SettingKind::WholeNumber);
+        for (int box : layout.mirroredBoxes) EXPECT_EQ(kindOf(box), SettingKind::Flag);
+        for (int box : layout.storedOnClick) EXPECT_EQ(kindOf(box), SettingKind::Flag);
+        for (const ShowStep& step : layout.show) {
+            for (int control : step.controls) {
+                EXPECT_EQ(kindOf(control), step.kind == ShowStep::Edits ? SettingKind::WholeNumber
+                                                                       : SettingKind::Flag);
+            }
+        }
+        for (std::size_t i = 0; i < table->settingCount; ++i) {
+            const SettingInfo& row = table->settings[i];
+            if (row.kind != SettingKind::Flag || row.control == 0) continue;
+            const auto& mirrored = layout.mirroredBoxes;
+            const auto& clicked = layout.storedOnClick;
+            EXPECT_TRUE(std::find(mirrored.begin(), mirrored.end(), row.control) != mirrored.end() ||
+                        std::find(clicked.begin(), clicked.end(), row.control) != clicked.end())
+                << table->name << " " << SettingName(row);
         }
         for (const SliderPair& pair : table->sliderPairs) {
             for (int slider : {pair.upper, pair.lower}) {

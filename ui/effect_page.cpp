@@ -5,7 +5,8 @@
 
 namespace {
 
-bool Contains(const std::vector<int>& ids, int id) {
+template <class List>
+bool Contains(const List& ids, int id) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
@@ -20,9 +21,13 @@ int TruncateToInt(double value) {
 
 std::string IntText(int value) { return std::to_string(value); }
 
-EffectPage::EffectPage(const PageLayout& layout, CListBox* presetList)
-    : CPropertyPage(TableOf(layout.kind).pageTemplate), layout_(layout), presetList_(presetList) {
-    for (int control : layout_.mirrored) {
+EffectPage::EffectPage(const EffectTable& effect, CListBox* presetList)
+    : CPropertyPage(effect.pageTemplate),
+      effect_(effect),
+      presetList_(presetList),
+      mirrored_(effect.page.sliders) {
+    mirrored_.insert(mirrored_.end(), effect.page.mirroredBoxes.begin(), effect.page.mirroredBoxes.end());
+    for (int control : mirrored_) {
         mirrors_.push_back(TruncateToInt(RowOf(control).defaultValue));
     }
 }
@@ -47,8 +52,8 @@ double EffectPage::ValueOf(const void* block, const SettingInfo& row) {
 }
 
 int EffectPage::Mirror(int control) const {
-    for (std::size_t i = 0; i < layout_.mirrored.size(); ++i) {
-        if (layout_.mirrored[i] == control) return mirrors_[i];
+    for (std::size_t i = 0; i < mirrored_.size(); ++i) {
+        if (mirrored_[i] == control) return mirrors_[i];
     }
     return 0;
 }
@@ -81,7 +86,11 @@ void EffectPage::ApplySelectedPreset() {
 
 void EffectPage::CommitControls() {
     UpdateData(true);
-    for (int control : layout_.committed) StoreSetting(control, Mirror(control));
+    if (layout().committed.size() == 0) {
+        for (int control : mirrored_) StoreSetting(control, Mirror(control));
+        return;
+    }
+    for (int control : layout().committed) StoreSetting(control, Mirror(control));
 }
 
 void EffectPage::ShowSettings() {
@@ -91,7 +100,7 @@ void EffectPage::ShowSettings() {
 
 bool EffectPage::OnInitDialog() {
     const void* block = OwnBlock();
-    for (int slider : layout_.sliders) {
+    for (int slider : layout().sliders) {
         const SettingInfo& row = RowOf(slider);
         CSliderCtrl control = Item<CSliderCtrl>(slider);
         control.SetRange(static_cast<int>(row.minimum), static_cast<int>(row.maximum), true);
@@ -110,9 +119,9 @@ bool EffectPage::OnSetActive() {
 
 void EffectPage::DoDataExchange(CDataExchange* dx) {
     CPropertyPage::DoDataExchange(dx);
-    for (std::size_t i = 0; i < layout_.mirrored.size(); ++i) {
-        const int control = layout_.mirrored[i];
-        if (Contains(layout_.sliders, control)) {
+    for (std::size_t i = 0; i < mirrored_.size(); ++i) {
+        const int control = mirrored_[i];
+        if (Contains(layout().sliders, control)) {
             DDX_Slider(dx, control, mirrors_[i]);
         } else {
             DDX_Check(dx, control, mirrors_[i]);
@@ -122,7 +131,7 @@ void EffectPage::DoDataExchange(CDataExchange* dx) {
 
 void EffectPage::OnHScroll(int scrollCode, int position, CWnd* scrollBar) {
     const int id = scrollBar != nullptr ? scrollBar->GetDlgCtrlID() : 0;
-    if (id != 0 && Contains(layout_.sliders, id)) {
+    if (id != 0 && Contains(layout().sliders, id)) {
         OnSliderMoved(id);
         return;
     }
@@ -154,7 +163,7 @@ void EffectPage::OnSliderMoved(int slider) {
 }
 
 bool EffectPage::OnCheckBoxClicked(int box) {
-    const bool stored = Contains(layout_.storedOnClick, box);
+    const bool stored = Contains(layout().storedOnClick, box);
     const EnablingRule* rule = EnablingRuleOf(table(), box);
     if (!stored && rule == nullptr) return false;
     const bool checked = Item<CButton>(box).GetCheck() != 0;
@@ -163,18 +172,31 @@ bool EffectPage::OnCheckBoxClicked(int box) {
     return true;
 }
 
+void EffectPage::ShowValues(const void* block) {
+    for (const ShowStep& step : layout().show) {
+        switch (step.kind) {
+            case ShowStep::Sliders: ShowSliders(block); break;
+            case ShowStep::Edits:
+                for (int slider : step.controls) ShowEdit(slider, block);
+                break;
+            case ShowStep::Checks:
+                for (int box : step.controls) ShowCheck(box, block);
+                break;
+            case ShowStep::Enabling:
+                for (int box : step.controls) ShowEnabling(box, block);
+                break;
+        }
+    }
+}
+
 void EffectPage::ShowSliders(const void* block) {
-    for (int slider : layout_.sliders) {
+    for (int slider : layout().sliders) {
         Item<CSliderCtrl>(slider).SetPos(TruncateToInt(ValueOf(block, slider)));
     }
 }
 
 void EffectPage::ShowEdit(int slider, const void* block) {
     WriteEdit(slider, TruncateToInt(ValueOf(block, slider)));
-}
-
-void EffectPage::ShowEdits(std::initializer_list<int> sliders, const void* block) {
-    for (int slider : sliders) ShowEdit(slider, block);
 }
 
 void EffectPage::ShowCheck(int box, const void* block) {

@@ -1,13 +1,13 @@
-// The frame shared by the four effect pages: a property page of the effect
-// sheet that shows its effect's block of EffectSettings on sliders, value
-// edits and check boxes, writes the user's changes back, and shows its
-// effect's presets in the dialog's list. The settings and presets live in
-// the effect's model (settings/presets.h), which the dialog holds.
+// An effect's page: a property page of the effect sheet that shows its
+// effect's block of EffectSettings on sliders, value edits and check boxes,
+// writes the user's changes back, and shows its effect's presets in the
+// dialog's list. The settings and presets live in the effect's model
+// (settings/presets.h), which the dialog holds.
 //
-// A page class adds only what is its own: its control orders (PageLayout)
-// and how ShowSettings walks its controls. Ranges, defaults, registry
-// names, control ids, enabling rules, slider pairs and presets come from
-// the effect's descriptor.
+// One class serves every effect: its dialog template, control orders, the
+// way it shows a block, ranges, defaults, registry names, control ids,
+// enabling rules, slider pairs and presets all come from the effect's
+// descriptor.
 #pragma once
 
 #include <initializer_list>
@@ -18,25 +18,12 @@
 #include "settings/presets.h"
 #include "settings/setting_tables.h"
 
-struct PageLayout {
-    EffectKind kind;
-    // Sliders in the order OnInitDialog and ShowSettings set them.
-    std::vector<int> sliders;
-    // Controls with an integer mirror, in data exchange order: sliders first,
-    // then check boxes.
-    std::vector<int> mirrored;
-    // Controls whose mirror CommitControls stores, in storing order.
-    std::vector<int> committed;
-    // Check boxes whose setting follows them the moment they are clicked.
-    std::vector<int> storedOnClick;
-};
-
 class EffectPage : public CPropertyPage {
 public:
-    EffectPage(const PageLayout& layout, CListBox* presetList);
+    EffectPage(const EffectTable& effect, CListBox* presetList);
     ~EffectPage() override;
 
-    EffectKind kind() const { return layout_.kind; }
+    EffectKind kind() const { return effect_.kind; }
     // The effect's model, which the page shows and edits; set by the dialog
     // before the sheet shows the page.
     void Attach(EffectModel* model) { model_ = model; }
@@ -58,17 +45,17 @@ public:
     void OnHScroll(int scrollCode, int position, CWnd* scrollBar) override;
     bool OnCommand(int id, int notifyCode) override;
 
-    // The integer mirror of a control; for tests and the page classes.
+    // The integer mirror of a control; for tests.
     int Mirror(int control) const;
 
     // The preset list entry at `index` and its record (null when the list
     // has no such entry).
     PresetRecord* RecordAt(int index) const;
 
-protected:
+private:
     // Shows a block (the effect's own or a preset's) on the page's controls,
-    // enabling rules included.
-    virtual void ShowValues(const void* block) = 0;
+    // enabling rules included, step by step as the descriptor says.
+    void ShowValues(const void* block);
 
     // A slider of the page moved: the frame's rule writes "%d" of the
     // position into its edit and stores the position as the setting; a
@@ -79,8 +66,8 @@ protected:
     // neither.
     bool OnCheckBoxClicked(int box);
 
-    // Helpers for the page classes.
-    const EffectTable& table() const { return TableOf(layout_.kind); }
+    const EffectTable& table() const { return effect_; }
+    const PageLayout& layout() const { return effect_.page; }
     double* OwnBlock() const;
     CListBox& presetList() const { return *presetList_; }
     const SettingInfo& RowOf(int control) const;
@@ -90,7 +77,6 @@ protected:
     void ShowSliders(const void* block);
     // The value edit of `slider` with "%d" of its setting in the block.
     void ShowEdit(int slider, const void* block);
-    void ShowEdits(std::initializer_list<int> sliders, const void* block);
     void ShowCheck(int box, const void* block);
     // The enabling rule of `box` for its setting in the block, or for the
     // box's new state.
@@ -100,11 +86,11 @@ protected:
     void WriteEdit(int slider, int value);
     void StoreSetting(int control, double value);
 
-private:
-    PageLayout layout_;
+    const EffectTable& effect_;
     CListBox* presetList_;
     EffectModel* model_ = nullptr;
-    std::vector<int> mirrors_;  // parallel to layout_.mirrored
+    std::vector<int> mirrored_;  // sliders, then mirrored boxes: data exchange order
+    std::vector<int> mirrors_;   // parallel to mirrored_
 };
 
 // A double shown on a control: truncated toward zero; values no int can

@@ -1,26 +1,10 @@
 #include "ui/plugin_dialog.h"
 
+#include "ui/effect_page.h"
+
 #include "settings/effect_settings.h"
-#include "ui/alienator_page.h"
-#include "ui/communicator_page.h"
-#include "ui/cylonator_page.h"
-#include "ui/deepenator_page.h"
 #include "ui/preset_name_dialog.h"
 #include "ui/setup.h"
-
-namespace {
-
-EffectPage* NewPage(EffectKind kind, CListBox* presetList) {
-    switch (kind) {
-        case EffectKind::Alienator: return new CAlienator(presetList);
-        case EffectKind::Communicator: return new CCommunicator(presetList);
-        case EffectKind::Deepenator: return new CDeepenator(presetList);
-        case EffectKind::Cylonator: return new CCylonator(presetList);
-    }
-    return nullptr;
-}
-
-}  // namespace
 
 PluginDialog::PluginDialog() : CDialog(kTemplate) {}
 
@@ -56,7 +40,7 @@ bool PluginDialog::OnInitDialog() {
         modelPointers_[effect] = models_[effect].get();
     }
     for (int effect = 0; effect < kEffectCount; ++effect) {
-        pages_[effect] = NewPage(kEffects[effect]->kind, &presetList_);
+        pages_[effect] = new EffectPage(*kEffects[effect], &presetList_);
     }
     for (int effect = 0; effect < kEffectCount; ++effect) {
         pages_[effect]->Attach(models_[effect].get());
