@@ -11,9 +11,6 @@ namespace lv2bundle {
 namespace {
 
 // Every block begins with the same four fields.
-static_assert(offsetof(AlienatorSettings, mixLinked) == offsetof(CommunicatorSettings, mixLinked) &&
-              offsetof(AlienatorSettings, mixLinked) == offsetof(DeepenatorSettings, mixLinked) &&
-              offsetof(AlienatorSettings, mixLinked) == offsetof(CylonatorSettings, mixLinked));
 constexpr std::size_t kMixLinkedOffset = offsetof(AlienatorSettings, mixLinked);
 
 const char* const kUriBase = "urn:kestrum:zentrix-tovana:";

@@ -28,22 +28,10 @@ using lv2plugin::EffectRows;
 using lv2plugin::PluginForm;
 using lv2plugin::SettingRow;
 
-// Room for any effect's block.
-union AnyBlock {
-    AlienatorSettings alienator;
-    CommunicatorSettings communicator;
-    DeepenatorSettings deepenator;
-    CylonatorSettings cylonator;
-};
+// Room for any effect's block; every block begins with the same four
+// fields, so the mix is read where the Alienator keeps it.
+using AnyBlock = AnyEffectBlock;
 constexpr std::size_t kMaxRows = sizeof(AnyBlock) / sizeof(double);
-
-// Every block begins with the same four fields; the mix is read there.
-static_assert(offsetof(CommunicatorSettings, wetMix) == offsetof(AlienatorSettings, wetMix) &&
-              offsetof(DeepenatorSettings, wetMix) == offsetof(AlienatorSettings, wetMix) &&
-              offsetof(CylonatorSettings, wetMix) == offsetof(AlienatorSettings, wetMix) &&
-              offsetof(CommunicatorSettings, dryMix) == offsetof(AlienatorSettings, dryMix) &&
-              offsetof(DeepenatorSettings, dryMix) == offsetof(AlienatorSettings, dryMix) &&
-              offsetof(CylonatorSettings, dryMix) == offsetof(AlienatorSettings, dryMix));
 
 // Frames converted and processed at a time, whatever the host's block.
 constexpr std::size_t kChunkFrames = 256;

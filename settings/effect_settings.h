@@ -7,6 +7,7 @@
 // name, range, default and page control.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum class EffectKind : std::int32_t {
@@ -90,6 +91,26 @@ static_assert(sizeof(AlienatorSettings) == 10 * sizeof(double), "Alienator block
 static_assert(sizeof(CommunicatorSettings) == 15 * sizeof(double), "Communicator block");
 static_assert(sizeof(CylonatorSettings) == 11 * sizeof(double), "Cylonator block");
 static_assert(sizeof(DeepenatorSettings) == 14 * sizeof(double), "Deepenator block");
+
+// Room for any effect's block.
+union AnyEffectBlock {
+    AlienatorSettings alienator;
+    CommunicatorSettings communicator;
+    DeepenatorSettings deepenator;
+    CylonatorSettings cylonator;
+};
+
+// Every block begins with the same four fields.
+#define TOVANA_SAME_HEAD(Block)                                                                \
+    static_assert(offsetof(Block, presetSelection) == offsetof(AlienatorSettings, presetSelection) && \
+                      offsetof(Block, wetMix) == offsetof(AlienatorSettings, wetMix) &&               \
+                      offsetof(Block, dryMix) == offsetof(AlienatorSettings, dryMix) &&               \
+                      offsetof(Block, mixLinked) == offsetof(AlienatorSettings, mixLinked),           \
+                  #Block " begins as every block does")
+TOVANA_SAME_HEAD(CommunicatorSettings);
+TOVANA_SAME_HEAD(DeepenatorSettings);
+TOVANA_SAME_HEAD(CylonatorSettings);
+#undef TOVANA_SAME_HEAD
 
 struct EffectSettings {
     std::int32_t activeEffect;  // an EffectKind
