@@ -76,7 +76,7 @@ const char kApplyHelp[] =
     "used last are applied again.\n"
     "\n"
     "Effect options:\n"
-    "  --effect NAME        alienator, communicator, deepenator or cylonator\n"
+    "  --effect NAME        {effects}\n"
     "  --preset NAME        a built-in or user preset of that effect\n"
     "  --set 'NAME=VALUE'   a setting by its stored name, e.g. 'Carrier Freq=440';\n"
     "                       check boxes take 0 or 1 (repeatable)\n"

@@ -289,7 +289,7 @@ int ApplyCommand(const Context& context, const Args& args) {
     std::string error;
     if (!ParseApplyOptions(args, &options, &error)) return Complain(kExitUsage, error);
     if (options.help) {
-        std::fputs(kApplyHelp, stdout);
+        std::fputs(WithEffectNames(kApplyHelp).c_str(), stdout);
         return kExitOk;
     }
     // A store that cannot be read would make the plug-in reset it on every

@@ -28,7 +28,7 @@ const char kMicHelp[] =
     "which any application can pick. It runs until Ctrl-C, which removes it.\n"
     "\n"
     "The effect options are those of tovana apply, with the same checks:\n"
-    "  --effect NAME        alienator, communicator, deepenator or cylonator\n"
+    "  --effect NAME        {effects}\n"
     "  --preset NAME        a built-in or user preset of that effect\n"
     "  --set 'NAME=VALUE'   a setting by its stored name (repeatable)\n"
     "  --wet N, --dry N     mix in percent; giving both clears \"Linked\" first\n"
@@ -217,7 +217,7 @@ int MicCommand(const Context& context, const Args& args) {
     std::string error;
     if (!ParseMicOptions(args, &options, &error)) return Complain(kExitUsage, error);
     if (options.help) {
-        std::fputs(kMicHelp, stdout);
+        std::fputs(WithEffectNames(kMicHelp).c_str(), stdout);
         return kExitOk;
     }
     InstallInterruptHandler();

@@ -35,4 +35,19 @@ std::string EffectChoices() {
     return choices;
 }
 
+std::string WithEffectNames(const char* help) {
+    std::string names;
+    for (int e = 0; e < kEffectCount; ++e) {
+        if (e != 0) names += e + 1 == kEffectCount ? " or " : ", ";
+        names += Lower(TableOf(e).name);
+    }
+    std::string text = help;
+    const std::string marker = "{effects}";
+    for (std::size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at)) {
+        text.replace(at, marker.size(), names);
+        at += names.size();
+    }
+    return text;
+}
+
 }  // namespace tovana

@@ -29,6 +29,9 @@ void ReportStoreProblems();
 // The effect whose name (any letter case) is `text`, or -1.
 int EffectByName(const std::string& text);
 std::string EffectChoices();  // "alienator, communicator, deepenator, cylonator"
+// `help` with its "{effects}" as "alienator, communicator, deepenator or
+// cylonator".
+std::string WithEffectNames(const char* help);
 std::string Lower(std::string text);
 
 }  // namespace tovana
