@@ -84,4 +84,5 @@ extern const EffectTable kAlienatorEffect = {
           {IDS_ALIENATOR_HOP_ENABLED, 1}, {IDS_ALIENATOR_SMOOTH_ENABLED, 1}}},
     },
     dsp::MakeAlienator,
+    "%s is a built-in preset and cannot be deleted!",
 };

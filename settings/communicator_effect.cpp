@@ -114,4 +114,5 @@ extern const EffectTable kCommunicatorEffect = {
           {IDS_COMMUNICATOR_RANDOM_AMPLITUDE, 1}, {IDS_COMMUNICATOR_VOICE_BLEED, 0}}},
     },
     dsp::MakeCommunicator,
+    nullptr,
 };

@@ -94,4 +94,5 @@ extern const EffectTable kCylonatorEffect = {
           {IDS_CYLONATOR_NOISE_RIGHT_ENABLED, 0}}},
     },
     dsp::MakeCylonator,
+    nullptr,
 };

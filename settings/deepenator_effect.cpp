@@ -97,4 +97,5 @@ extern const EffectTable kDeepenatorEffect = {
           {IDS_DEEPENATOR_RANDOM_REVERB_DELAY_ENABLED, 1}}},
     },
     dsp::MakeDeepenator,
+    nullptr,
 };

@@ -8,8 +8,6 @@
 
 const char kNoSelectionToDeleteText[] = "You must select a preset before you can delete it!!!";
 const char kBuiltInDeleteText[] = "This is a built-in preset and it cannot be deleted!!!";
-// The Alienator's page has always refused with a text of its own.
-const char kAlienatorBuiltInDeleteText[] = "%s is a built-in preset and cannot be deleted!";
 const char kBuiltInOverwriteText[] = "%s is a built-in preset and cannot be overwritten!";
 const char kPresetExistsText[] = "The preset %s already exists!  Overwrite?";
 const char kUnusablePresetNameText[] =
@@ -138,9 +136,10 @@ int SelectionToDelete(const EffectModel& effect, int listCount) {
 bool Delete(EffectModel& effect, platform::RegKey presetsKey, PresetRecord* record,
             UserMessage* refusal) {
     if (FindBuiltInPreset(effect.table().kind, record->name) != nullptr) {
-        *refusal = effect.table().kind == EffectKind::Alienator
-                       ? UserMessage{WithName(kAlienatorBuiltInDeleteText, record->name),
-                                     MessageKind::Warning, ""}
+        // The Alienator has always refused with a text of its own.
+        const char* own = effect.table().builtInDeleteText;
+        *refusal = own != nullptr
+                       ? UserMessage{WithName(own, record->name), MessageKind::Warning, ""}
                        : UserMessage{kBuiltInDeleteText, MessageKind::Notice, ""};
         return false;
     }

@@ -97,7 +97,6 @@ private:
 // The texts the preset operations show.
 extern const char kNoSelectionToDeleteText[];
 extern const char kBuiltInDeleteText[];
-extern const char kAlienatorBuiltInDeleteText[];  // %s: the preset's name
 extern const char kBuiltInOverwriteText[];   // %s: the typed name
 extern const char kPresetExistsText[];       // %s: the typed name
 extern const char kUnusablePresetNameText[];

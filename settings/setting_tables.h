@@ -122,6 +122,9 @@ struct EffectTable {
     // In the order in which the page creates them; the list sorts them.
     std::initializer_list<BuiltInPresetData> builtInPresets;
     dsp::ProcessorFactory processor;
+    // The refusal to delete a built-in preset, "%s" its name, shown as a
+    // warning; null: the text every other effect shows.
+    const char* builtInDeleteText;
 };
 
 // Every effect, in EffectKind order (the sheet's page order).
