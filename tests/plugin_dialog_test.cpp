@@ -77,24 +77,24 @@ TEST_F(PluginDialogTest, OkOnAnotherPageIsRestoredAtTheNextOpening) {
 // shown later still shows the stored values, and keeps them when it is left
 // and shown again.
 TEST_F(PluginDialogTest, APageFirstShownAfterOpeningShowsTheStoredValues) {
-    ASSERT_EQ(RunDialog({Action::Click(1, Scope::Dialog)}).result, 1);
+    ASSERT_EQ(RunDialog({Action::Click(platform::kIdOk, Scope::Dialog)}).result, 1);
     StoreDouble(Last("Cylonator"), "Freq", 37.0);
     StoreDouble(Last("Cylonator"), "Pitch Left", 250.0);  // beyond the slider's 100
     StoreDouble(Last("Cylonator"), "Noise Left Enabled", 1.0);
     StoreDouble(Last("Alienator"), "Carrier Freq", 440.0);
 
     const auto storedValues = [](const Controls& c) {
-        EXPECT_EQ(c.Slider(1045), 37);
-        EXPECT_EQ(c.Text(1046), "37");
-        EXPECT_EQ(c.Slider(1049), 100);
-        EXPECT_EQ(c.Text(1047), "250");
-        EXPECT_TRUE(c.Checked(111));
-        EXPECT_FALSE(c.Checked(112));
+        EXPECT_EQ(c.Slider(IDC_CYLONATOR_FREQ), 37);
+        EXPECT_EQ(c.Text(IDC_CYLONATOR_FREQ_EDIT), "37");
+        EXPECT_EQ(c.Slider(IDC_CYLONATOR_PITCH_LEFT), 100);
+        EXPECT_EQ(c.Text(IDC_CYLONATOR_PITCH_LEFT_EDIT), "250");
+        EXPECT_TRUE(c.Checked(IDC_CYLONATOR_NOISE_LEFT));
+        EXPECT_FALSE(c.Checked(IDC_CYLONATOR_NOISE_RIGHT));
     };
     const DialogRun run = RunDialog({
-        Look([](const Controls& c) { EXPECT_EQ(c.Slider(1055), 440); }),
+        Look([](const Controls& c) { EXPECT_EQ(c.Slider(IDC_ALIENATOR_CARRIER_FREQ), 440); }),
         Action::SelectTab(3), Look(storedValues),
-        Action::SelectTab(0), Look([](const Controls& c) { EXPECT_EQ(c.Slider(1055), 440); }),
+        Action::SelectTab(0), Look([](const Controls& c) { EXPECT_EQ(c.Slider(IDC_ALIENATOR_CARRIER_FREQ), 440); }),
         Action::SelectTab(3), Look(storedValues),
         Action::Press(Key::Escape),
     });
