@@ -199,8 +199,11 @@ TEST_F(TovanaStore, TheBackupOfAResetStoreBringsEveryUserPresetBack) {
                              "added Deepenator preset 'Giant'", "added Cylonator preset 'Droid'"}) {
         EXPECT_NE(restored.out.find(line), std::string::npos) << restored.out;
     }
+    // Over a longer earlier file: replaced whole, nothing left beside it.
+    std::ofstream(Path("after.reg"), std::ios::binary) << std::string(100000, ';');
     ASSERT_EQ(Run({"presets", "export", Path("after.reg")}).status, 0);
     EXPECT_EQ(ReadFile(Path("after.reg")), ReadFile(Path("before.reg")));
+    EXPECT_EQ(std::system(("ls -a '" + dir_ + "' | grep -q '^.after.reg.tovana-'").c_str()), 256);
 }
 
 TEST_F(TovanaStore, AKilledRunsTemporaryOutputIsRemovedAndALiveOneKept) {

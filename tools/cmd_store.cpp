@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "regfile/reg_text.h"
@@ -136,10 +135,22 @@ int ExportPresets(const Args& args) {
     // Windows line ends, as the registry editor writes its own exports.
     std::string text;
     for (char c : regfile::FormatRegFile(top)) text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) return Complain(kExitFailed, "cannot write " + file);
+    // Written beside the file and renamed over it, so a failed or
+    // interrupted export leaves an earlier export of that name whole.
+    os::RemoveStaleTemporaries(file);
+    std::string temporary;
+    std::string reason;
+    std::FILE* out = os::CreateTemporaryBeside(file, &temporary, &reason);
+    if (out == nullptr) return Complain(kExitFailed, "cannot write " + file + " (" + reason + ")");
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (std::fclose(out) != 0 || !written) {
+        os::RemoveFile(temporary);
+        return Complain(kExitFailed, "cannot write " + file);
+    }
+    if (!os::MoveIntoPlace(temporary, file, &reason)) {
+        os::RemoveFile(temporary);
+        return Complain(kExitFailed, "cannot write " + file + " (" + reason + ")");
+    }
     std::printf("exported %d preset%s to %s\n", count, count == 1 ? "" : "s", file.c_str());
     return kExitOk;
 }
