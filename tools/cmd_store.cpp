@@ -56,9 +56,15 @@ bool StoreReadable(int* status, const std::string& consequence) {
     return false;
 }
 
+std::vector<int> AllEffects() {
+    std::vector<int> all;
+    for (int e = 0; e < kEffectCount; ++e) all.push_back(e);
+    return all;
+}
+
 std::vector<int> EffectsFrom(const std::string& name, bool* ok) {
     *ok = true;
-    if (name.empty()) return {0, 1, 2, 3};
+    if (name.empty()) return AllEffects();
     const int effect = EffectByName(name);
     if (effect < 0) *ok = false;
     return {effect};
@@ -97,7 +103,7 @@ int ExportPresets(const Args& args) {
     if (args.empty()) return Complain(kExitUsage, "presets export needs a FILE");
     const std::string file = args[0];
     std::size_t next = 1;
-    std::vector<int> effects = {0, 1, 2, 3};
+    std::vector<int> effects = AllEffects();
     if (next < args.size() && EffectByName(args[next]) >= 0) effects = {EffectByName(args[next++])};
     std::vector<std::string> names(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
     std::vector<bool> found(names.size(), false);

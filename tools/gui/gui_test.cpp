@@ -4,6 +4,9 @@
 // are skipped. TOVANA_GUI_SHOTS=DIR keeps a PNG of every page in DIR.
 #include <gtest/gtest.h>
 
+// Before X11's headers, which define None as a macro.
+#include "settings/setting_tables.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
@@ -13,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -215,7 +219,7 @@ protected:
 // The dialog's own controls and a page's controls stand where the templates
 // put them, and the screen shows them there.
 TEST_F(GuiTest, ControlsStandWhereTheTemplatesPutThem) {
-    std::vector<Shot> pages(4);
+    std::vector<Shot> pages(kEffectCount);
     const char* shots = std::getenv("TOVANA_GUI_SHOTS");
     const int result = RunDialog([&](int step, WindowHandle dialog) {
         if (step == 0) {
@@ -258,22 +262,23 @@ TEST_F(GuiTest, ControlsStandWhereTheTemplatesPutThem) {
             EXPECT_TRUE(White(shot.At(list.left + 10, list.bottom - 10)));
             EXPECT_FALSE(White(shot.At(list.left - 3, list.bottom - 10)));
         }
-        if (step >= 1 && step <= 4) {
+        if (step >= 1 && step <= kEffectCount) {
             ASSERT_TRUE(g_renderer->Capture(dialog, &pages[step - 1].rgb, &pages[step - 1].width,
                                             &pages[step - 1].height));
             if (shots != nullptr) {
-                static const char* const kNames[] = {"alienator", "communicator", "deepenator", "cylonator"};
-                pages[step - 1].SavePng(std::string(shots) + "/setup-" + kNames[step - 1] + ".png");
+                std::string name = TableOf(step - 1).name;
+                for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                pages[step - 1].SavePng(std::string(shots) + "/setup-" + name + ".png");
             }
         }
-        if (step < 4) {
+        if (step < kEffectCount) {
             g_renderer->Inject(dialog, Action::SelectTab(step));
         } else {
             g_renderer->Inject(dialog, Action::Click(platform::kIdCancel));
         }
     });
     EXPECT_EQ(result, platform::kIdCancel);
-    for (int i = 1; i < 4; ++i) EXPECT_NE(pages[i].rgb, pages[0].rgb) << "page " << i;
+    for (int i = 1; i < kEffectCount; ++i) EXPECT_NE(pages[i].rgb, pages[0].rgb) << "page " << i;
 }
 
 // A click on the Wet slider moves it and its edit shows the position; the
