@@ -18,10 +18,12 @@
 #include <vector>
 
 #include "platform/portable/reg_storage.h"
+#include "tests/registry_values.h"
 
 namespace {
 
 using namespace platform;
+using namespace registry_values;
 namespace fs = std::filesystem;
 
 const std::string kRoot = "Software\\Kestrum\\Zentrix CoolEdit Plugin Tovana";
@@ -67,25 +69,6 @@ protected:
         RegKey key = nullptr;
         EXPECT_EQ(RegCreateKey(CurrentUserKey(), path, &key), kErrorSuccess) << path;
         return key;
-    }
-    static void SetDouble(RegKey key, const std::string& name, double value) {
-        EXPECT_EQ(RegSetValue(key, name, kRegNone, &value, sizeof value), kErrorSuccess) << name;
-    }
-    static double GetDouble(RegKey key, const std::string& name) {
-        double value = -1.0;
-        std::uint32_t size = sizeof value;
-        EXPECT_EQ(RegQueryValue(key, name, nullptr, &value, &size), kErrorSuccess) << name;
-        return value;
-    }
-    static std::vector<std::string> Subkeys(RegKey key) {
-        std::vector<std::string> names;
-        char name[256];
-        for (std::uint32_t i = 0;; ++i) {
-            std::uint32_t length = sizeof name;
-            if (RegEnumKey(key, i, name, &length) != kErrorSuccess) break;
-            names.emplace_back(name, length);
-        }
-        return names;
     }
 
     fs::path dir_;

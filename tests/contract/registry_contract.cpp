@@ -11,10 +11,12 @@
 #include "platform/registry.h"
 #include "platform/registry_faults.h"
 #include "tests/contract/contract_backend.h"
+#include "tests/registry_values.h"
 
 namespace {
 
 using namespace platform;
+using namespace registry_values;
 
 const std::string kParent = "Software\\Kestrum";
 const std::string kTestName = "Zentrix Tovana Contract Test";
@@ -43,30 +45,6 @@ protected:
                   kErrorSuccess)
             << below;
         return key;
-    }
-    static void SetDouble(RegKey key, const std::string& name, double value) {
-        EXPECT_EQ(RegSetValue(key, name, kRegNone, &value, sizeof value), kErrorSuccess) << name;
-    }
-    static double GetDouble(RegKey key, const std::string& name) {
-        double value = -1.0;
-        std::uint32_t size = sizeof value;
-        EXPECT_EQ(RegQueryValue(key, name, nullptr, &value, &size), kErrorSuccess) << name;
-        return value;
-    }
-    static std::vector<std::string> Subkeys(RegKey key) {
-        std::vector<std::string> names;
-        char name[256];
-        for (std::uint32_t i = 0;; ++i) {
-            std::uint32_t length = sizeof name;
-            const long error = RegEnumKey(key, i, name, &length);
-            if (error != kErrorSuccess) {
-                EXPECT_EQ(error, kErrorNoMoreItems);
-                break;
-            }
-            EXPECT_EQ(length, std::strlen(name));
-            names.emplace_back(name, length);
-        }
-        return names;
     }
 };
 
