@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 #include "dsp/signal_helpers.h"
@@ -183,7 +184,7 @@ TEST(DispatchTest, EffectIndexOutsideTheFourCallsNothing) {
 TEST(DispatchTest, EachEffectAnnouncesItself) {
     const char* expected[] = {"Applying Alienator...", "Applying Communicator...",
                               "Applying Deepenator", "Applying Cylonator..."};
-    for (int effect = 0; effect < 4; ++effect) {
+    for (int effect = 0; effect < static_cast<int>(std::size(expected)); ++effect) {
         TestHost host(std::vector<std::int16_t>(0), 1, 44100);
         host.Select(0, -1);
         EffectSettings settings{};
