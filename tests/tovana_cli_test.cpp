@@ -41,6 +41,21 @@ TEST_F(TovanaCli, UnreadableInputsFailWithStatusTwoAndWriteNothing) {
     EXPECT_FALSE(Exists(registry_)) << "a failed apply must not touch the store";
 }
 
+// Libraries are looked for beside tovana and in the system's places, never
+// in the folder it runs in: files planted there under the names of the
+// libraries it and the plug-in need are not loaded.
+TEST_F(TovanaCli, LibrariesInTheCurrentFolderAreNotLoaded) {
+    RequireDialog();
+    for (const char* name : {"libsndfile.so.1", "libstdc++.so.6", "libm.so.6", "libc.so.6"}) {
+        std::ofstream(Path(name)) << "not a library\n";
+    }
+    MakeAudio("in.wav", 1, 2000);
+    const std::string command = "cd '" + dir_ + "' && TOVANA_REGISTRY=registry.reg '" + TOVANA_EXE + "' --plugin '" +
+                                TOVANA_PLUGIN_PATH + "' apply -q in.wav out.wav 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(Exists(Path("out.wav")));
+}
+
 TEST_F(TovanaCli, CommandLineProblemsFailWithStatusOneAndChangeNothing) {
     MakeAudio("in.wav", 2, 3000);
     struct Case {
