@@ -66,6 +66,15 @@ void SelectBuiltInPreset(EffectKind kind, const char* presetName) {
     settings.activeEffect = static_cast<std::int32_t>(kind);
 }
 
+void SelectStaticHeavyCommunicator() {
+    SelectBuiltInPreset(EffectKind::Communicator, "Total Breakup");
+    CommunicatorSettings& c = TheEffectSettings().communicator;
+    c.sensitivity = -35;
+    c.squelch = -45;
+    c.changingStaticEnabled = 1;
+    c.changingStatic = 100;
+}
+
 std::int32_t ProcessWithXfmDo(std::vector<std::int16_t>& audio, std::uint16_t channels) {
     g_audio = &audio;
     std::int32_t cancel = 0;

@@ -24,6 +24,10 @@ const std::vector<std::int16_t>& VoiceLikeStereo();
 // `presetName` (and that preset's mix as the working mix).
 void SelectBuiltInPreset(EffectKind kind, const char* presetName);
 
+// The Communicator with bursts and re-banding on many samples: "Total
+// Breakup" at sensitivity -35, squelch -45 and changing static 100 %.
+void SelectStaticHeavyCommunicator();
+
 // Processes the whole of `audio` (interleaved) with XfmDo; returns XfmDo's
 // result.
 std::int32_t ProcessWithXfmDo(std::vector<std::int16_t>& audio, std::uint16_t channels);

@@ -15,12 +15,7 @@ void BM_CommunicatorStormtrooper(benchmark::State& state) {
 BENCHMARK(BM_CommunicatorStormtrooper)->Unit(benchmark::kMillisecond);
 
 void BM_CommunicatorStaticHeavy(benchmark::State& state) {
-    bench::SelectBuiltInPreset(EffectKind::Communicator, "Total Breakup");
-    CommunicatorSettings& c = TheEffectSettings().communicator;
-    c.sensitivity = -35;
-    c.squelch = -45;
-    c.changingStaticEnabled = 1;
-    c.changingStatic = 100;
+    bench::SelectStaticHeavyCommunicator();
     bench::RunRealTimeBenchmark(state);
 }
 BENCHMARK(BM_CommunicatorStaticHeavy)->Unit(benchmark::kMillisecond);

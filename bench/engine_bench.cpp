@@ -68,12 +68,7 @@ void BM_EngineCommunicatorStormtrooper(benchmark::State& state) {
 }
 // As BM_CommunicatorStaticHeavy: bursts and re-banding on many samples.
 void BM_EngineCommunicatorStaticHeavy(benchmark::State& state) {
-    bench::SelectBuiltInPreset(EffectKind::Communicator, "Total Breakup");
-    CommunicatorSettings& c = TheEffectSettings().communicator;
-    c.sensitivity = -35;
-    c.squelch = -45;
-    c.changingStaticEnabled = 1;
-    c.changingStatic = 100;
+    bench::SelectStaticHeavyCommunicator();
     RunEngine(state, EffectKind::Communicator);
 }
 void BM_EngineDeepenatorDarkLord(benchmark::State& state) {

@@ -16,6 +16,7 @@
 #include "host/effect_runs.h"
 #include "platform/clock.h"
 #include "settings/setting_tables.h"
+#include "tests/dice.h"
 #include "tests/test_host.h"
 
 namespace {
@@ -56,17 +57,6 @@ using Samples = std::vector<std::int16_t>;
 constexpr std::uint32_t kSeed = 90210;
 constexpr std::int32_t kRate = 44100;
 
-struct Dice {
-    std::uint64_t s;
-    explicit Dice(std::uint64_t seed) : s(seed * 0x9E3779B97F4A7C15ull + 1) {}
-    std::uint32_t Next() {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return static_cast<std::uint32_t>(s >> 11);
-    }
-    int Int(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<std::uint32_t>(hi - lo + 1)); }
-};
 
 // Phrases of a gliding harmonic voice between pauses of digital silence, so
 // that the squelches, gates and bursts act: two blocks and an odd rest.
