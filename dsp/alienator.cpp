@@ -33,6 +33,14 @@ struct HopState {
     double step = 0.0;    // glide: (b - a) / (2 * glideSamples), kept while a and b hold
 };
 
+// A hop's frequency from a draw r: carrier + deviation * (2r / 32767 - 1).
+inline double HopFreq(double carrier, double deviation, int r) {
+    return carrier + deviation * (r * kTwoOverRandMax - 1.0);
+}
+
+// Half the distance from a to b per glideSamples samples.
+inline void AimAt(HopState& hop, std::uint32_t glideSamples) { hop.step = (hop.b - hop.a) / (2.0 * glideSamples); }
+
 struct Channel {
     explicit Channel(double P) : level(kAlienatorLevelOld, kAlienatorLevelNew, P) {}
     LevelFollower level;
@@ -130,9 +138,8 @@ private:
         std::uint32_t* __restrict modulated;
         std::uint32_t m;   // samples modulated so far
 
-        double RandomFreq(int r) const { return carrier + deviation * (r * kTwoOverRandMax - 1.0); }
-        // Half the distance from a to b per glideSamples samples.
-        void AimGlide(HopState& hop) const { hop.step = (hop.b - hop.a) / (2.0 * glideSamples); }
+        double RandomFreq(int r) const { return HopFreq(carrier, deviation, r); }
+        void AimGlide(HopState& hop) const { AimAt(hop, glideSamples); }
     };
 
     void ProcessSpan(std::int16_t* samples, std::uint32_t frames) override {
@@ -171,10 +178,9 @@ private:
         }
     }
 
-    double RandomFreq(int r) const { return carrier_ + deviation_ * (r * kTwoOverRandMax - 1.0); }
+    double RandomFreq(int r) const { return HopFreq(carrier_, deviation_, r); }
 
-    // Half the distance from a to b per glideSamples samples.
-    void AimGlide(HopState& hop) const { hop.step = (hop.b - hop.a) / (2.0 * glideSamples_); }
+    void AimGlide(HopState& hop) const { AimAt(hop, glideSamples_); }
 
     // The first pass for samples[i]: at or below the squelch it stays as it
     // is; otherwise its phase and index are noted for the second pass.
