@@ -8,7 +8,9 @@ namespace {
 bool ProcessorHasAvx2() {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
     __builtin_cpu_init();  // may run before the constructors that would do it
-    return __builtin_cpu_supports("avx2");
+    // The AVX2 paths also use fused multiply-adds where a product must be
+    // exact; every processor with AVX2 has them, but both are checked.
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 #else
     return false;
 #endif

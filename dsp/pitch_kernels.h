@@ -2,7 +2,7 @@
 // with SSE2 where the build has it (every x86-64 build, and 32-bit builds
 // with -msse2), one at a time otherwise. Both give the same bits: the
 // vector forms do the same IEEE double operations in the same order, and
-// libm is called only from the scalar loops of the shifter itself.
+// the C library's functions are called one value at a time.
 #pragma once
 
 #include <cmath>
@@ -145,6 +145,18 @@ inline void AnalyseBins(const double* phase, const double* magnitude, float* las
     }
 }
 
+// Analysis of bins 0 .. count-1 (the first bin is bin 0): a used bin's
+// phase is the C library's atan2(im, re), an unused one's 0; `phase` is
+// scratch.
+inline void AnalyseUsedBins(const double* re, const double* im, const bool* used,
+                            const double* magnitude, double* phase, float* lastPhase,
+                            float* frequency, float* magnitudeOut, std::int32_t count,
+                            double expected, double binWidth, std::int32_t oversampling) {
+    for (std::int32_t k = 0; k < count; ++k) phase[k] = used[k] ? std::atan2(im[k], re[k]) : 0.0;
+    AnalyseBins(phase, magnitude, lastPhase, frequency, magnitudeOut, count, expected, binWidth,
+                oversampling);
+}
+
 // Bins 0 .. count-1: running phases advanced, each returned as a double.
 inline void AdvancePhases(const float* frequency, float* phaseSum, double* phase,
                           std::int32_t count, double expected, double binWidth,
@@ -170,22 +182,23 @@ inline void AdvancePhases(const float* frequency, float* phaseSum, double* phase
     }
 }
 
-// work[k] = (magnitude[k] cos[k], magnitude[k] sin[k]) for k < count.
-inline void RebuildBins(const float* magnitude, const double* cosine, const double* sine,
-                        float* work, std::int32_t count) {
-    std::int32_t k = 0;
-#if TOVANA_PITCH_SSE2
-    for (; k + 2 <= count; k += 2) {
-        const __m128d m = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(magnitude + k))));
-        const __m128 re = _mm_cvtpd_ps(_mm_mul_pd(m, _mm_loadu_pd(cosine + k)));
-        const __m128 im = _mm_cvtpd_ps(_mm_mul_pd(m, _mm_loadu_pd(sine + k)));
-        _mm_storeu_ps(work + 2 * k, _mm_unpacklo_ps(re, im));
+// Synthesis of bin k from its magnitude and running phase: (m cos, m sin),
+// where a magnitude of 0 gives zeros whatever a finite phase's cosine and
+// sine (only the sign of such a zero could differ, +0 for -0, and a zero's
+// sign changes no nonzero sum or product downstream).
+inline void SynthesiseBin(float magnitude, double phase, float* work) {
+    double cosine = 0.0, sine = 0.0;
+    if (!(magnitude == 0.0f && std::isfinite(phase))) {
+        cosine = std::cos(phase);
+        sine = std::sin(phase);
     }
-#endif
-    for (; k < count; ++k) {
-        work[2 * k] = static_cast<float>(magnitude[k] * cosine[k]);
-        work[2 * k + 1] = static_cast<float>(magnitude[k] * sine[k]);
-    }
+    work[0] = static_cast<float>(magnitude * cosine);
+    work[1] = static_cast<float>(magnitude * sine);
+}
+
+inline void SynthesiseBins(const float* magnitude, const double* phase, float* work,
+                           std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) SynthesiseBin(magnitude[k], phase[k], work + 2 * k);
 }
 
 // accumulator[k] += twiceWindow[k] * re(work[k]) / scale for k < n, with the
@@ -212,17 +225,18 @@ inline void OverlapAdd(const float* work, const double* twiceWindow, double inve
 }  // namespace dsp::pitch
 
 #if TOVANA_PITCH_AVX2
-// The same loops four values at a time, for processors with AVX2 only.
+// The same loops four values at a time, for processors with AVX2 only, and
+// the enclosures that spare most of the C library's calls.
 namespace dsp::pitch::avx2 {
 void WindowFrame(const float* in, const double* window, float* work, std::int32_t n);
 void SplitBins(const float* work, double* re, double* im, double* magnitude, std::int32_t count);
-void AnalyseBins(const double* phase, const double* magnitude, float* lastPhase, float* frequency,
-                 float* magnitudeOut, std::int32_t count, double expected, double binWidth,
-                 std::int32_t oversampling);
+void AnalyseUsedBins(const double* re, const double* im, const bool* used, const double* magnitude,
+                     double* phase, float* lastPhase, float* frequency, float* magnitudeOut,
+                     std::int32_t count, double expected, double binWidth,
+                     std::int32_t oversampling);
 void AdvancePhases(const float* frequency, float* phaseSum, double* phase, std::int32_t count,
                    double expected, double binWidth, std::int32_t oversampling);
-void RebuildBins(const float* magnitude, const double* cosine, const double* sine, float* work,
-                 std::int32_t count);
+void SynthesiseBins(const float* magnitude, const double* phase, float* work, std::int32_t count);
 void OverlapAdd(const float* work, const double* twiceWindow, double inverseScale,
                 float* accumulator, std::int32_t n);
 }  // namespace dsp::pitch::avx2

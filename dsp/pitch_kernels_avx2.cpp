@@ -1,21 +1,76 @@
 // The pitch shifter's whole-loop kernels four values at a time with AVX2:
 // the same IEEE double operations, in the same order, as the loops of
-// dsp/pitch_kernels.h, which also finish what is left over.
+// dsp/pitch_kernels.h, which also finish what is left over; and in place
+// of most of the C library's atan2, cos and sin, enclosures of their
+// results (dsp/enclosures_avx2.h).
 #include "dsp/pitch_kernels.h"
 
 #if TOVANA_PITCH_AVX2
 #include <immintrin.h>
 
+#include "dsp/enclosures_avx2.h"
+
 namespace dsp::pitch::avx2 {
 namespace {
 
-#define AVX2_KERNEL __attribute__((target("avx2")))
+#define AVX2_KERNEL TOVANA_AVX2_FMA
+
+using namespace enclosures;
 
 AVX2_KERNEL inline __m256d Four(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
 
 AVX2_KERNEL inline __m256d Indices(std::int32_t k) {
     return _mm256_set_pd(k + 3.0, k + 2.0, k + 1.0, static_cast<double>(k));
 }
+
+// Four bins' analysis from their phases: what BinFrequency gives, as the
+// floats that are kept (frequency and last phase) and the even turn count
+// that was taken off.
+struct Analysis {
+    __m128 frequency;
+    __m128 lastPhase;
+    __m128i turns;
+};
+
+struct AnalysisConstants {
+    __m256d pi, twoPi, expected, width, oversampling;
+};
+
+AVX2_KERNEL inline AnalysisConstants AnalysisConstantsFor(double expected, double binWidth,
+                                                          std::int32_t oversampling) {
+    return {_mm256_set1_pd(kPi), _mm256_set1_pd(kTwoPi), _mm256_set1_pd(expected),
+            _mm256_set1_pd(binWidth), _mm256_set1_pd(static_cast<double>(oversampling))};
+}
+
+AVX2_KERNEL inline Analysis Analyse(__m256d phase, __m256d last, __m256d kk,
+                                    const AnalysisConstants& c) {
+    __m256d d = _mm256_sub_pd(phase, last);
+    d = _mm256_sub_pd(d, _mm256_mul_pd(kk, c.expected));
+    // Truncation; out of range (or not a number) the conversion gives
+    // -2^31, as EvenTurns has it.
+    __m128i q = _mm256_cvttpd_epi32(_mm256_div_pd(d, c.pi));
+    const __m128i negative = _mm_srai_epi32(q, 31);
+    const __m128i odd = _mm_and_si128(q, _mm_set1_epi32(1));
+    q = _mm_add_epi32(q, _mm_sub_epi32(_mm_xor_si128(odd, negative), negative));
+    d = _mm256_sub_pd(d, _mm256_mul_pd(c.pi, _mm256_cvtepi32_pd(q)));
+    const __m256d f = _mm256_mul_pd(
+        c.width, _mm256_add_pd(kk, _mm256_div_pd(_mm256_mul_pd(c.oversampling, d), c.twoPi)));
+    return {_mm256_cvtpd_ps(f), _mm256_cvtpd_ps(phase), q};
+}
+
+// Lanes whose two floats have the same bits and are numbers.
+AVX2_KERNEL inline int SameFloats(__m128 a, __m128 b) {
+    const __m128 same = _mm_and_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_castps_si128(a), _mm_castps_si128(b))),
+                                   _mm_cmpord_ps(a, b));
+    return _mm_movemask_ps(same);
+}
+
+// The lanes whose bits are set in `lanes`, as a mask.
+AVX2_KERNEL inline __m128 LaneMask(int lanes) {
+    const __m128i bits = _mm_set_epi32(8, 4, 2, 1);
+    return _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(lanes), bits), bits));
+}
+
 
 }  // namespace
 
@@ -47,35 +102,41 @@ AVX2_KERNEL void SplitBins(const float* work, double* re, double* im, double* ma
     pitch::SplitBins(work + 2 * k, re + k, im + k, magnitude + k, count - k);
 }
 
-AVX2_KERNEL void AnalyseBins(const double* phase, const double* magnitude, float* lastPhase,
-                             float* frequency, float* magnitudeOut, std::int32_t count,
-                             double expected, double binWidth, std::int32_t oversampling) {
+// Of a used bin's phase the analysis keeps its float, its turn count and
+// its frequency's float. Every step is monotonic in the phase as long as the
+// turn count stays the same, so where both ends of the enclosure of atan2
+// give the same three, they decide the bin. An unused bin's phase is 0.
+AVX2_KERNEL void AnalyseUsedBins(const double* re, const double* im, const bool* used,
+                                 const double* magnitude, double* phase, float* lastPhase,
+                                 float* frequency, float* magnitudeOut, std::int32_t count,
+                                 double expected, double binWidth, std::int32_t oversampling) {
+    const AnalysisConstants c = AnalysisConstantsFor(expected, binWidth, oversampling);
     std::int32_t k = 0;
-    const __m256d pi = _mm256_set1_pd(kPi), twoPi = _mm256_set1_pd(kTwoPi);
-    const __m256d vExpected = _mm256_set1_pd(expected), vWidth = _mm256_set1_pd(binWidth);
-    const __m256d vOver = _mm256_set1_pd(static_cast<double>(oversampling));
-    const __m128i one = _mm_set1_epi32(1);
     for (; k + 4 <= count; k += 4) {
-        const __m256d ph = _mm256_loadu_pd(phase + k);
-        const __m256d last = Four(lastPhase + k);
-        _mm_storeu_ps(lastPhase + k, _mm256_cvtpd_ps(ph));
-        const __m256d kk = Indices(k);
-        __m256d d = _mm256_sub_pd(ph, last);
-        d = _mm256_sub_pd(d, _mm256_mul_pd(kk, vExpected));
-        // Truncation; out of range (or not a number) the conversion gives
-        // -2^31, as EvenTurns has it.
-        __m128i q = _mm256_cvttpd_epi32(_mm256_div_pd(d, pi));
-        const __m128i negative = _mm_srai_epi32(q, 31);
-        const __m128i odd = _mm_and_si128(q, one);
-        q = _mm_add_epi32(q, _mm_sub_epi32(_mm_xor_si128(odd, negative), negative));
-        d = _mm256_sub_pd(d, _mm256_mul_pd(pi, _mm256_cvtepi32_pd(q)));
-        const __m256d f =
-            _mm256_mul_pd(vWidth, _mm256_add_pd(kk, _mm256_div_pd(_mm256_mul_pd(vOver, d), twoPi)));
-        _mm_storeu_ps(frequency + k, _mm256_cvtpd_ps(f));
+        Enclosure e = EncloseAtan2(_mm256_loadu_pd(im + k), _mm256_loadu_pd(re + k));
+        const __m256d unused = _mm256_cmp_pd(_mm256_set_pd(used[k + 3], used[k + 2], used[k + 1], used[k]),
+                                             _mm256_setzero_pd(), _CMP_EQ_OQ);
+        e.lo = _mm256_andnot_pd(unused, e.lo);  // an unused bin's phase is 0
+        e.hi = _mm256_andnot_pd(unused, e.hi);
+        const __m256d last = Four(lastPhase + k), kk = Indices(k);
+        Analysis low = Analyse(e.lo, last, kk, c);
+        const Analysis high = Analyse(e.hi, last, kk, c);
+        const int decided = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(low.turns, high.turns))) &
+                            SameFloats(low.frequency, high.frequency) &
+                            SameFloats(low.lastPhase, high.lastPhase);
+        if (decided != 15) {
+            _mm256_storeu_pd(phase + k, e.lo);
+            for (int i = 0; i < 4; ++i) {
+                if (!(decided >> i & 1)) phase[k + i] = std::atan2(im[k + i], re[k + i]);
+            }
+            low = Analyse(_mm256_loadu_pd(phase + k), last, kk, c);
+        }
+        _mm_storeu_ps(lastPhase + k, low.lastPhase);
+        _mm_storeu_ps(frequency + k, low.frequency);
         _mm_storeu_ps(magnitudeOut + k, _mm256_cvtpd_ps(_mm256_loadu_pd(magnitude + k)));
     }
-    // The rest, with their own bin numbers.
-    for (; k < count; ++k) {
+    for (; k < count; ++k) {  // the rest, with their own bin numbers
+        phase[k] = used[k] ? std::atan2(im[k], re[k]) : 0.0;
         frequency[k] = BinFrequency(k, phase[k], lastPhase[k], expected, binWidth, oversampling);
         magnitudeOut[k] = static_cast<float>(magnitude[k]);
     }
@@ -101,17 +162,35 @@ AVX2_KERNEL void AdvancePhases(const float* frequency, float* phaseSum, double* 
     }
 }
 
-AVX2_KERNEL void RebuildBins(const float* magnitude, const double* cosine, const double* sine,
-                             float* work, std::int32_t count) {
+// A bin keeps float(m cos) and float(m sin), both monotonic in the cosine
+// and the sine (m is never negative).
+AVX2_KERNEL void SynthesiseBins(const float* magnitude, const double* phase, float* work,
+                                std::int32_t count) {
     std::int32_t k = 0;
     for (; k + 4 <= count; k += 4) {
-        const __m256d m = Four(magnitude + k);
-        const __m128 re = _mm256_cvtpd_ps(_mm256_mul_pd(m, _mm256_loadu_pd(cosine + k)));
-        const __m128 im = _mm256_cvtpd_ps(_mm256_mul_pd(m, _mm256_loadu_pd(sine + k)));
+        const __m256d m = Four(magnitude + k), x = _mm256_loadu_pd(phase + k);
+        Enclosure c, s;
+        EncloseSinCos(x, c, s);
+        const __m128 reLow = _mm256_cvtpd_ps(_mm256_mul_pd(m, c.lo));
+        const __m128 reHigh = _mm256_cvtpd_ps(_mm256_mul_pd(m, c.hi));
+        const __m128 imLow = _mm256_cvtpd_ps(_mm256_mul_pd(m, s.lo));
+        const __m128 imHigh = _mm256_cvtpd_ps(_mm256_mul_pd(m, s.hi));
+        // A magnitude of 0 with a finite phase gives zeros, as SynthesiseBin
+        // has it; a NaN goes to the library.
+        const int positive = _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(magnitude + k), _mm_setzero_ps()));
+        const int silent = _mm256_movemask_pd(
+            _mm256_and_pd(_mm256_cmp_pd(m, _mm256_setzero_pd(), _CMP_EQ_OQ),
+                          _mm256_cmp_pd(Abs(x), _mm256_set1_pd(__builtin_inf()), _CMP_LT_OQ)));
+        const __m128 keep = _mm_xor_ps(LaneMask(silent), LaneMask(15));
+        const __m128 re = _mm_and_ps(reLow, keep), im = _mm_and_ps(imLow, keep);
         _mm_storeu_ps(work + 2 * k, _mm_unpacklo_ps(re, im));
         _mm_storeu_ps(work + 2 * k + 4, _mm_unpackhi_ps(re, im));
+        const int decided = silent | (positive & SameFloats(reLow, reHigh) & SameFloats(imLow, imHigh));
+        for (int i = 0; i < 4; ++i) {
+            if (!(decided >> i & 1)) SynthesiseBin(magnitude[k + i], phase[k + i], work + 2 * (k + i));
+        }
     }
-    pitch::RebuildBins(magnitude + k, cosine + k, sine + k, work + 2 * k, count - k);
+    pitch::SynthesiseBins(magnitude + k, phase + k, work + 2 * k, count - k);
 }
 
 AVX2_KERNEL void OverlapAdd(const float* work, const double* twiceWindow, double inverseScale,

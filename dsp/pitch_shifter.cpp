@@ -66,21 +66,21 @@ inline bool SourceBin(std::int32_t j, double inverseFactor, std::int32_t half, s
 struct Kernels {
     decltype(&pitch::WindowFrame) windowFrame;
     decltype(&pitch::SplitBins) splitBins;
-    decltype(&pitch::AnalyseBins) analyseBins;
+    decltype(&pitch::AnalyseUsedBins) analyseUsedBins;
     decltype(&pitch::AdvancePhases) advancePhases;
-    decltype(&pitch::RebuildBins) rebuildBins;
+    decltype(&pitch::SynthesiseBins) synthesiseBins;
     decltype(&pitch::OverlapAdd) overlapAdd;
 };
 
 Kernels ChooseKernels() {
 #if TOVANA_PITCH_AVX2
     if (UseAvx2()) {
-        return {pitch::avx2::WindowFrame, pitch::avx2::SplitBins,    pitch::avx2::AnalyseBins,
-                pitch::avx2::AdvancePhases, pitch::avx2::RebuildBins, pitch::avx2::OverlapAdd};
+        return {pitch::avx2::WindowFrame,   pitch::avx2::SplitBins,      pitch::avx2::AnalyseUsedBins,
+                pitch::avx2::AdvancePhases, pitch::avx2::SynthesiseBins, pitch::avx2::OverlapAdd};
     }
 #endif
-    return {pitch::WindowFrame,   pitch::SplitBins,   pitch::AnalyseBins,
-            pitch::AdvancePhases, pitch::RebuildBins, pitch::OverlapAdd};
+    return {pitch::WindowFrame,   pitch::SplitBins,      pitch::AnalyseUsedBins,
+            pitch::AdvancePhases, pitch::SynthesiseBins, pitch::OverlapAdd};
 }
 
 bool ValidShape(std::int32_t frame, std::int32_t oversampling) {
@@ -171,7 +171,8 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     // only where the bin mapping below takes the bin as a source with a
     // positive magnitude; the other bins' phases wait (pending_) until a
     // frame uses them, since atan2 is a pure function of the kept values.
-    // The library calls run in a loop of their own.
+    // A used bin calls the C library's atan2 only where no enclosure of its
+    // result decides what the analysis keeps (dsp/pitch_kernels_avx2.cpp).
     kernels.splitBins(work_, re_, im_, magnitude_, bins);
     // Each output bin's source, worked out again only for a new factor or
     // frame (the factor compared bit for bit).
@@ -193,18 +194,14 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
             previousRe_[k] = static_cast<float>(re_[k]);  // floats from the work area: exact
             previousIm_[k] = static_cast<float>(im_[k]);
             pending_[k] = true;
-            phase_[k] = 0.0;  // its frequency and last phase are not read
-            continue;
-        }
-        if (pending_[k]) {
+        } else if (pending_[k]) {
             lastPhase_[k] = static_cast<float>(std::atan2(static_cast<double>(previousIm_[k]),
                                                           static_cast<double>(previousRe_[k])));
             pending_[k] = false;
         }
-        phase_[k] = std::atan2(im_[k], re_[k]);
     }
-    kernels.analyseBins(phase_, magnitude_, lastPhase_, analysisFrequency_, analysisMagnitude_,
-                        bins, expected, binWidth, oversampling);
+    kernels.analyseUsedBins(re_, im_, used_, magnitude_, phase_, lastPhase_, analysisFrequency_,
+                            analysisMagnitude_, bins, expected, binWidth, oversampling);
 
     // Each output bin pulls from the source bin trunc(j / factor); a bin left
     // without frequency inherits its lower neighbour.
@@ -228,20 +225,9 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     // of a hop; the sum is kept as a float and used as kept.
     kernels.advancePhases(synthesisFrequency_, phaseSum_, phase_, bins, expected, binWidth,
                           oversampling);
-    // A bin of magnitude 0 gives (0 cos, 0 sin): zeros whatever a finite
-    // phase's cosine and sine, so they are not computed. Only the sign of
-    // such a zero can differ (+0 for -0), and a zero's sign changes no
-    // nonzero sum or product downstream; an output zero stays zero.
-    for (std::int32_t k = 0; k < bins; ++k) {
-        if (synthesisMagnitude_[k] == 0.0f && std::isfinite(phase_[k])) {
-            re_[k] = 0.0;
-            im_[k] = 0.0;
-            continue;
-        }
-        re_[k] = std::cos(phase_[k]);
-        im_[k] = std::sin(phase_[k]);
-    }
-    kernels.rebuildBins(synthesisMagnitude_, re_, im_, work_, bins);
+    // Each bin's (m cos, m sin), from the C library's cos and sin where no
+    // enclosure of theirs decides the floats.
+    kernels.synthesiseBins(synthesisMagnitude_, phase_, work_, bins);
     std::memset(work_ + 2 * bins, 0, sizeof(float) * 2 * (frame - bins));
     tables.inverse.Run(work_);
 

@@ -13,6 +13,8 @@
 
 #include "dsp/cpu_features.h"
 #include "dsp/fft.h"
+#include "dsp/enclosures.h"
+#include "dsp/pitch_shifter.h"
 #include "dsp/processor.h"
 #include "settings/builtin_presets.h"
 #include "settings/setting_tables.h"
@@ -108,6 +110,88 @@ TEST(Avx2PathsTest, TransformsOfEverySizeAndSign) {
                 << "n " << n << " sign " << sign;
         }
     }
+}
+
+// The pitch shifter alone on what voices never give: loud and faint noise,
+// subnormal values, digital silence, single spikes, at factors across the
+// range; both paths keep the same bits in every output sample.
+TEST(Avx2PathsTest, PitchShifterOnExtremeInput) {
+    std::mt19937 gen(11);
+    std::normal_distribution<float> noise(0.0f, 1.0f);
+    for (float factor : {0.5f, 0.7777778f, 1.0f, 1.4375f, 2.0f, 3.7f}) {
+        std::vector<float> input(40 * 256);
+        for (std::size_t i = 0; i < input.size(); ++i) {
+            const std::size_t part = i / 1024;
+            const float scale = part % 5 == 0 ? 1e30f : part % 5 == 1 ? 1e-40f : part % 5 == 2 ? 0.0f : 0.3f;
+            input[i] = scale * noise(gen);
+            if (i % 777 == 0) input[i] = 1e4f;
+        }
+        std::vector<float> results[2];
+        const bool ran = BothPaths([&](bool avx2) {
+            dsp::PitchShifter shifter;
+            std::vector<float> out(input.size());
+            shifter.Process(factor, static_cast<std::int32_t>(input.size()), 256, 8, 44100.0f, input.data(), out.data());
+            results[avx2 ? 0 : 1] = out;
+        });
+        if (!ran) TOVANA_SKIP_OR_FAIL("this processor has no AVX2");
+        EXPECT_EQ(0, std::memcmp(results[0].data(), results[1].data(), sizeof(float) * input.size()))
+            << "factor " << factor;
+    }
+}
+
+// The intervals that spare the C library's atan2, cos and sin hold the
+// library's own values, with room to spare (the library's value lies in the
+// middle 1/64 of the interval), and cover ordinary arguments.
+TEST(Avx2PathsTest, EnclosuresHoldTheLibrarysValues) {
+    if (!dsp::UseAvx2()) TOVANA_SKIP_OR_FAIL("this processor has no AVX2");
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-150, 128);
+    const float specials[] = {0.0f, -0.0f, 1e-45f, -1e-45f, 1.0f, -1.0f, 3e38f, -3e38f,
+                              INFINITY, -INFINITY, NAN};
+    auto randomFloat = [&](int i) {
+        if (i % 97 == 0) return specials[(i / 97) % std::size(specials)];
+        return static_cast<float>(std::ldexp(unit(gen), i % 3 == 0 ? exponent(gen) : exponent(gen) / 8));
+    };
+    auto check = [](double library, double lo, double hi, std::size_t& covered) {
+        if (std::isinf(lo) && std::isinf(hi)) return true;
+        ++covered;
+        const double room = (hi - lo) / 128;
+        return library >= lo + 63 * room && library <= hi - 63 * room;
+    };
+    constexpr int kCount = 1 << 20;
+    std::vector<double> y(kCount), x(kCount), lo(kCount), hi(kCount), lo2(kCount), hi2(kCount);
+    for (int i = 0; i < kCount; ++i) {
+        y[i] = randomFloat(i);
+        x[i] = randomFloat(i + 13);
+        if (i % 89 == 0) x[i] = (i & 1 ? -1 : 1) * y[i];  // the diagonals
+    }
+    dsp::enclosures::Atan2(y.data(), x.data(), lo.data(), hi.data(), kCount);
+    std::size_t covered = 0;
+    for (int i = 0; i < kCount; ++i) {
+        ASSERT_TRUE(check(std::atan2(y[i], x[i]), lo[i], hi[i], covered))
+            << "atan2(" << y[i] << ", " << x[i] << ") in [" << lo[i] << ", " << hi[i] << "]";
+    }
+    EXPECT_GT(covered, kCount * 95 / 100);
+
+    // Phases up to 2^40, as floats (the pitch shifter's) and doubles (the
+    // Alienator's), with those nearest to multiples of pi/2 (the hardest to
+    // reduce) among them.
+    std::uniform_real_distribution<double> magnitude(-2.0, 40.0);
+    for (int i = 0; i < kCount; ++i) {
+        const double size = std::exp2(magnitude(gen));
+        x[i] = i % 5 == 0 ? std::round(unit(gen) * size) * (3.141592653589793 / 2) : unit(gen) * size;
+        if (i % 2 == 0) x[i] = static_cast<float>(x[i]);
+        if (i % 101 == 0) x[i] = specials[(i / 101) % std::size(specials)];
+    }
+    dsp::enclosures::SinCos(x.data(), lo.data(), hi.data(), lo2.data(), hi2.data(), kCount);
+    covered = 0;
+    std::size_t sinCovered = 0;
+    for (int i = 0; i < kCount; ++i) {
+        ASSERT_TRUE(check(std::cos(x[i]), lo[i], hi[i], covered)) << "cos " << x[i];
+        ASSERT_TRUE(check(std::sin(x[i]), lo2[i], hi2[i], sinCovered)) << "sin " << x[i];
+    }
+    EXPECT_GT(covered, kCount * 98 / 100);
 }
 
 }  // namespace
