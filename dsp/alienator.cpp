@@ -14,9 +14,14 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "dsp/cpu_features.h"
+#include "dsp/enclosures.h"
 #include "dsp/level_gate.h"
 #include "dsp/signal_helpers.h"
 #include "dsp/stream_processor.h"
+#if TOVANA_ENCLOSURES
+#include "dsp/enclosures_avx2.h"
+#endif
 
 namespace dsp {
 namespace {
@@ -142,6 +147,44 @@ private:
         void AimGlide(HopState& hop) const { AimAt(hop, glideSamples); }
     };
 
+#if TOVANA_ENCLOSURES
+    // Of a sine S the mix keeps Store(x (S wet + dry) 0.01), and before
+    // its low 16 bits are taken, the truncated value is monotonic in S.
+    TOVANA_AVX2_FMA static __m256d Truncated(__m256d sine, __m256d x, __m256d wet, __m256d dry) {
+        const __m256d v = _mm256_mul_pd(_mm256_mul_pd(x, _mm256_add_pd(_mm256_mul_pd(sine, wet), dry)),
+                                        _mm256_set1_pd(0.01));
+        return _mm256_round_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+    }
+
+    // theta[k] = sin(theta[k]), k < count, the C library's only where an
+    // enclosure of it leaves the stored sample open.
+    TOVANA_AVX2_FMA static void SinesAvx2(double* theta, const std::int16_t* samples,
+                                          const std::uint32_t* modulated, std::uint32_t count,
+                                          double wet, double dry) {
+        const __m256d vWet = _mm256_set1_pd(wet), vDry = _mm256_set1_pd(dry);
+        std::uint32_t k = 0;
+        for (; k + 4 <= count; k += 4) {
+            const __m256d phase = _mm256_loadu_pd(theta + k);
+            enclosures::Enclosure cosine, sine;
+            enclosures::EncloseSinCos(phase, cosine, sine);
+            const __m256d x = _mm256_set_pd(samples[modulated[k + 3]], samples[modulated[k + 2]],
+                                            samples[modulated[k + 1]], samples[modulated[k]]);
+            const __m256d low = Truncated(sine.lo, x, vWet, vDry);
+            const __m256d same = _mm256_and_pd(
+                _mm256_cmp_pd(low, Truncated(sine.hi, x, vWet, vDry), _CMP_EQ_OQ),
+                _mm256_cmp_pd(enclosures::Abs(low), _mm256_set1_pd(0x1p62), _CMP_LT_OQ));
+            const int decided = _mm256_movemask_pd(same);
+            double phases[4];
+            _mm256_storeu_pd(phases, phase);
+            _mm256_storeu_pd(theta + k, sine.lo);
+            for (int i = 0; i < 4; ++i) {
+                if (!(decided >> i & 1)) theta[k + i] = std::sin(phases[i]);
+            }
+        }
+        for (; k < count; ++k) theta[k] = std::sin(theta[k]);
+    }
+#endif
+
     void ProcessSpan(std::int16_t* samples, std::uint32_t frames) override {
         Pass pass{carrier_, deviation_, rate_, hopSamples_, glideSamples_, hopping_, gliding_,
                   n_, phaseF_, phaseStep_, theta_, modulated_, 0};
@@ -170,7 +213,15 @@ private:
         const std::uint32_t m = pass.m;
         const double wet = wet_;
         const double dry = dry_;
-        for (std::uint32_t k = 0; k < m; ++k) theta_[k] = std::sin(theta_[k]);  // now the sines
+        // Now the sines.
+#if TOVANA_ENCLOSURES
+        if (UseAvx2()) {
+            SinesAvx2(theta_, samples, modulated_, m, wet, dry);
+        } else
+#endif
+        {
+            for (std::uint32_t k = 0; k < m; ++k) theta_[k] = std::sin(theta_[k]);
+        }
         for (std::uint32_t k = 0; k < m; ++k) {
             std::int16_t& sample = samples[modulated_[k]];
             const double x = sample;
