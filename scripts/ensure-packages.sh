@@ -16,7 +16,14 @@ done
 if [[ $(id -u) -eq 0 ]]; then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
+    # A mirror in the middle of a sync serves indexes that fail their
+    # checks for a while: try again before giving up.
+    for attempt in 1 2 3; do
+        apt-get update -qq && break
+        (( attempt < 3 )) || exit 1
+        echo "apt-get update failed; trying again in 30 s" >&2
+        sleep 30
+    done
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 else
     echo "These Debian packages are missing. Install them with:" >&2
