@@ -71,7 +71,6 @@ AVX2_KERNEL inline __m128 LaneMask(int lanes) {
     return _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(lanes), bits), bits));
 }
 
-
 }  // namespace
 
 AVX2_KERNEL void WindowFrame(const float* in, const double* window, float* work, std::int32_t n) {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "dsp/cpu_features.h"
-#include "dsp/fft.h"
 #include "dsp/enclosures.h"
+#include "dsp/fft.h"
 #include "dsp/pitch_shifter.h"
 #include "dsp/processor.h"
 #include "settings/builtin_presets.h"
