@@ -9,7 +9,10 @@
 // the state machine depend on the static's filter outputs: it appends the
 // static's inputs and notes the samples they make, and the outputs are
 // summed side by side afterwards, before the taps change and at the end of
-// the span. Each output still sums its taps in the one fixed order.
+// the span. Each output still sums its taps in the one fixed order. The
+// static's inputs themselves are drawn then too, many side by side: the
+// burst notes the generator's state before each input's twelve draws and
+// passes over them.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -59,6 +62,8 @@ struct Buffers {
     // At most one static input per sample and channel: the burst's first
     // sample primes the filter, the others each take one.
     PendingStatic pending[2][kMaxBlockSamples];
+    // The generator's state before each static input since the mark.
+    std::uint32_t noiseStates[2][kMaxBlockSamples];
     double noiseOut[kMaxBlockSamples];
 };
 
@@ -229,7 +234,7 @@ private:
                     DrawGap(ch, rng);
                 }
             } else {
-                ch.noise.Append(GaussianNoiseFrom(rng, 0.0f, 1.0f));
+                AppendNoise(ch, rng);
                 buffers_->pending[ch.index][ch.pending++] = {
                     at, static_cast<std::uint32_t>(ch.noise.Mark() - 1 - ch.mark), ch.amp, sample, input};
                 awaiting = true;
@@ -250,6 +255,7 @@ private:
     // outputs with the taps in force, the static value and the mix.
     void FinishStatic(Channel& ch) {
         if (ch.noise.Mark() == ch.mark) return;
+        DrawNoise(ch);
         double* out = buffers_->noiseOut;
         ch.noise.OutputsSince(ch.mark, out, ch.noiseTaps);
         const PendingStatic* pending = buffers_->pending[ch.index];
@@ -264,8 +270,21 @@ private:
         ch.pending = 0;
     }
 
+    // A static input, GaussianNoise(0, 1), that DrawNoise draws.
+    void AppendNoise(Channel& ch, RandomGenerator& rng) {
+        buffers_->noiseStates[ch.index][ch.noise.Mark() - ch.mark] = rng.State();
+        ch.noise.Append(0.0);
+        rng.SkipTwelve();
+    }
+
+    // Every static input since the mark.
+    void DrawNoise(Channel& ch) {
+        GaussianNoisesFrom(buffers_->noiseStates[ch.index], ch.noise.Mark() - ch.mark, 0.0f, 1.0f,
+                           ch.noise.InputsSince(ch.mark));
+    }
+
     void StartBurst(Channel& ch, RandomGenerator& rng) {
-        ch.noise.Append(GaussianNoiseFrom(rng, 0.0f, 1.0f));  // primes the noise filter
+        AppendNoise(ch, rng);  // primes the noise filter
         const int r = rng();
         ch.amp = randomAmplitude_ ? static_cast<float>(r * kOneOverRandMax * 0.6 + 0.4) : 1.0f;
         ch.burstLength = TruncatedCount(rate_ * durationSec_);

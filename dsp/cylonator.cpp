@@ -283,9 +283,8 @@ void Cylonator::Clear() {
 // The excitation of one channel set for n samples, in sample order.
 void Cylonator::Excite(ChannelSet& set, double* e, std::uint32_t n) {
     if (set.noise) {
-        RandomGenerator rng = random_;
-        for (std::uint32_t i = 0; i < n; ++i) e[i] = GaussianNoiseFrom(rng, 0.0f, 1.0f) * set.a * kOneSixth;
-        random_ = rng;
+        GaussianNoises(random_, n, 0.0f, 1.0f, e);
+        for (std::uint32_t i = 0; i < n; ++i) e[i] = e[i] * set.a * kOneSixth;
         return;
     }
     for (std::uint32_t i = 0; i < n; ++i) {

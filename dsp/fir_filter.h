@@ -58,6 +58,8 @@ public:
     void MakeRoom(std::size_t count) { Reserve(count); }
     std::size_t Mark() const { return end_; }
     void Append(double input) { storage_[end_++] = input; }
+    // The inputs appended since `mark`, to be changed before OutputsSince.
+    double* InputsSince(std::size_t mark) { return storage_ + mark; }
     std::size_t OutputsSince(std::size_t mark, double* out, const double* h) const;
 
 private:

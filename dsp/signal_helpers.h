@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+
+#include "dsp/random_generator.h"
 
 namespace dsp {
 
@@ -24,16 +27,32 @@ double NormalisingFactor(std::uint16_t bitsPerSample);
 // of rand() values such as the run's generator, summed in single precision
 // (rounded after every addition). Never further than 6 * sqrt(variance)
 // from the mean.
-template <class Draw>
-double GaussianNoiseFrom(Draw&& draw, float mean, float variance) {
-    float sum = 0.0f;
-    for (int i = 0; i < 12; ++i) {
-        const double r = draw();
-        sum = static_cast<float>(static_cast<double>(sum) + r * 3.051850947599719e-05);
-    }
+inline float GaussianStep(float sum, double r) {
+    return static_cast<float>(static_cast<double>(sum) + r * 3.051850947599719e-05);
+}
+
+inline double GaussianFromSum(float sum, float mean, float variance) {
     return static_cast<double>(mean) +
            std::sqrt(static_cast<double>(variance)) * (static_cast<double>(sum) - 6.0);
 }
+
+template <class Draw>
+double GaussianNoiseFrom(Draw&& draw, float mean, float variance) {
+    float sum = 0.0f;
+    for (int i = 0; i < 12; ++i) sum = GaussianStep(sum, draw());
+    return GaussianFromSum(sum, mean, variance);
+}
+
+// out[i] = GaussianNoiseFrom(a generator in state states[i], mean, variance)
+// for i < count: the same values, with several sums (whose twelve rounded
+// additions form one long chain each) side by side.
+void GaussianNoisesFrom(const std::uint32_t* states, std::size_t count, float mean, float variance,
+                        double* out);
+
+// count values of GaussianNoiseFrom(rng, mean, variance) in a row, and rng
+// past them.
+void GaussianNoises(RandomGenerator& rng, std::size_t count, float mean, float variance,
+                    double* out);
 
 // A smoothed level in decibels: acc = s*s*cNew + acc*cOld on the
 // normalised sample, reported as 10*log10(acc + 1e-9).

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
+#include "dsp/cpu_features.h"
+#include "dsp/random_generator.h"
 #include "dsp/signal_helpers.h"
 #include "platform/random.h"
 
@@ -27,6 +30,22 @@ TEST(GaussianNoiseTest, StaysWithinSixDeviations) {
         const double wide = dsp::GaussianNoiseFrom(platform::Random, 3.0f, 2.0f);
         ASSERT_LE(std::fabs(wide - 3.0), 6.0 * std::sqrt(2.0) + 1e-12);
     }
+}
+
+// Many values side by side, on every path: each the value drawn alone,
+// and the generator left where as many single draws leave it.
+TEST(GaussianNoiseTest, ManyAtOnceAreTheValuesDrawnOneByOne) {
+    for (bool avx2 : {true, false}) {
+        dsp::AllowAvx2(avx2);
+        dsp::RandomGenerator batch(12345), single(12345);
+        std::vector<double> values(8 * 9 + 5);
+        dsp::GaussianNoises(batch, values.size(), 3.0f, 2.0f, values.data());
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            ASSERT_EQ(values[i], dsp::GaussianNoiseFrom(single, 3.0f, 2.0f)) << i << (avx2 ? " avx2" : "");
+        }
+        EXPECT_EQ(batch.State(), single.State());
+    }
+    dsp::AllowAvx2(true);
 }
 
 TEST(LevelFollowerTest, SilenceSitsAtTheFloor) {
