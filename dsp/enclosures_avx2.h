@@ -56,6 +56,7 @@ TOVANA_AVX2_FMA inline void Unbound(Enclosure& e, __m256d outside) {
 // c[0] + c[1] x + ... + c[n-1] x^(n-1), with fused steps.
 TOVANA_AVX2_FMA inline __m256d Polynomial(__m256d x, const double* c, int n) {
     __m256d sum = _mm256_set1_pd(c[n - 1]);
+#pragma GCC unroll 16
     for (int i = n - 2; i >= 0; --i) sum = _mm256_fmadd_pd(sum, x, _mm256_set1_pd(c[i]));
     return sum;
 }

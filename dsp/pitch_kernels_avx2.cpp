@@ -8,6 +8,8 @@
 #if TOVANA_PITCH_AVX2
 #include <immintrin.h>
 
+#include <cstring>
+
 #include "dsp/enclosures_avx2.h"
 
 namespace dsp::pitch::avx2 {
@@ -33,28 +35,60 @@ struct Analysis {
 };
 
 struct AnalysisConstants {
-    __m256d pi, twoPi, expected, width, oversampling;
+    __m256d pi, twoPi, expected, width, oversampling, inversePi, inverseTwoPi;
 };
 
 AVX2_KERNEL inline AnalysisConstants AnalysisConstantsFor(double expected, double binWidth,
                                                           std::int32_t oversampling) {
-    return {_mm256_set1_pd(kPi), _mm256_set1_pd(kTwoPi), _mm256_set1_pd(expected),
-            _mm256_set1_pd(binWidth), _mm256_set1_pd(static_cast<double>(oversampling))};
+    return {_mm256_set1_pd(kPi),      _mm256_set1_pd(kTwoPi),
+            _mm256_set1_pd(expected), _mm256_set1_pd(binWidth),
+            _mm256_set1_pd(static_cast<double>(oversampling)),
+            _mm256_set1_pd(1.0 / kPi), _mm256_set1_pd(1.0 / kTwoPi)};
+}
+
+// The even turn count of a quotient: truncated, then an odd count moved
+// one away from zero. Out of range (or not a number) the conversion gives
+// -2^31, as EvenTurns has it.
+AVX2_KERNEL inline __m128i EvenTurns(__m256d quotient) {
+    __m128i q = _mm256_cvttpd_epi32(quotient);
+    const __m128i negative = _mm_srai_epi32(q, 31);
+    const __m128i odd = _mm_and_si128(q, _mm_set1_epi32(1));
+    return _mm_add_epi32(q, _mm_sub_epi32(_mm_xor_si128(odd, negative), negative));
 }
 
 AVX2_KERNEL inline Analysis Analyse(__m256d phase, __m256d last, __m256d kk,
                                     const AnalysisConstants& c) {
     __m256d d = _mm256_sub_pd(phase, last);
     d = _mm256_sub_pd(d, _mm256_mul_pd(kk, c.expected));
-    // Truncation; out of range (or not a number) the conversion gives
-    // -2^31, as EvenTurns has it.
-    __m128i q = _mm256_cvttpd_epi32(_mm256_div_pd(d, c.pi));
-    const __m128i negative = _mm_srai_epi32(q, 31);
-    const __m128i odd = _mm_and_si128(q, _mm_set1_epi32(1));
-    q = _mm_add_epi32(q, _mm_sub_epi32(_mm_xor_si128(odd, negative), negative));
+    const __m128i q = EvenTurns(_mm256_div_pd(d, c.pi));
     d = _mm256_sub_pd(d, _mm256_mul_pd(c.pi, _mm256_cvtepi32_pd(q)));
     const __m256d f = _mm256_mul_pd(
         c.width, _mm256_add_pd(kk, _mm256_div_pd(_mm256_mul_pd(c.oversampling, d), c.twoPi)));
+    return {_mm256_cvtpd_ps(f), _mm256_cvtpd_ps(phase), q};
+}
+
+// A product with a reciprocal in place of a quotient, moved outward (down,
+// or up) by 2^-48 of it and 2^-1000: beyond the quotient, which it misses
+// by less than 2^-51 of it (three roundings), even after its own rounding.
+AVX2_KERNEL inline __m256d QuotientBound(__m256d product, bool down) {
+    const __m256d margin = _mm256_add_pd(_mm256_mul_pd(Abs(product), _mm256_set1_pd(0x1p-48)),
+                                         _mm256_set1_pd(0x1p-1000));
+    return down ? _mm256_sub_pd(product, margin) : _mm256_add_pd(product, margin);
+}
+
+// Analyse with its two quotients replaced by bounds (QuotientBound). Every
+// step is monotonic in the phase and in each quotient, so from a phase
+// below (above) another this gives no more (no less) than Analyse gives
+// from that one: at most its turn count, and for the same turn count, at
+// most its frequency. Cheaper than Analyse: no division.
+AVX2_KERNEL inline Analysis AnalyseBound(__m256d phase, __m256d last, __m256d kk,
+                                         const AnalysisConstants& c, bool down) {
+    __m256d d = _mm256_sub_pd(phase, last);
+    d = _mm256_sub_pd(d, _mm256_mul_pd(kk, c.expected));
+    const __m128i q = EvenTurns(QuotientBound(_mm256_mul_pd(d, c.inversePi), down));
+    d = _mm256_sub_pd(d, _mm256_mul_pd(c.pi, _mm256_cvtepi32_pd(q)));
+    const __m256d turn = QuotientBound(_mm256_mul_pd(_mm256_mul_pd(c.oversampling, d), c.inverseTwoPi), down);
+    const __m256d f = _mm256_mul_pd(c.width, _mm256_add_pd(kk, turn));
     return {_mm256_cvtpd_ps(f), _mm256_cvtpd_ps(phase), q};
 }
 
@@ -103,8 +137,10 @@ AVX2_KERNEL void SplitBins(const float* work, double* re, double* im, double* ma
 
 // Of a used bin's phase the analysis keeps its float, its turn count and
 // its frequency's float. Every step is monotonic in the phase as long as the
-// turn count stays the same, so where both ends of the enclosure of atan2
-// give the same three, they decide the bin. An unused bin's phase is 0.
+// turn count stays the same, so where the lower bound from the enclosure's
+// lower end and the upper bound from its upper end (AnalyseBound) give the
+// same three, so does every phase between them, the library's among them.
+// An unused bin's phase is 0.
 AVX2_KERNEL void AnalyseUsedBins(const double* re, const double* im, const bool* used,
                                  const double* magnitude, double* phase, float* lastPhase,
                                  float* frequency, float* magnitudeOut, std::int32_t count,
@@ -113,20 +149,22 @@ AVX2_KERNEL void AnalyseUsedBins(const double* re, const double* im, const bool*
     std::int32_t k = 0;
     for (; k + 4 <= count; k += 4) {
         Enclosure e = EncloseAtan2(_mm256_loadu_pd(im + k), _mm256_loadu_pd(re + k));
-        const __m256d unused = _mm256_cmp_pd(_mm256_set_pd(used[k + 3], used[k + 2], used[k + 1], used[k]),
+        std::int32_t flags;  // four bools, each 0 or 1
+        std::memcpy(&flags, used + k, sizeof flags);
+        const __m256d unused = _mm256_cmp_pd(_mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(flags))),
                                              _mm256_setzero_pd(), _CMP_EQ_OQ);
         e.lo = _mm256_andnot_pd(unused, e.lo);  // an unused bin's phase is 0
         e.hi = _mm256_andnot_pd(unused, e.hi);
         const __m256d last = Four(lastPhase + k), kk = Indices(k);
-        Analysis low = Analyse(e.lo, last, kk, c);
-        const Analysis high = Analyse(e.hi, last, kk, c);
+        Analysis low = AnalyseBound(e.lo, last, kk, c, true);
+        const Analysis high = AnalyseBound(e.hi, last, kk, c, false);
         const int decided = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(low.turns, high.turns))) &
                             SameFloats(low.frequency, high.frequency) &
                             SameFloats(low.lastPhase, high.lastPhase);
         if (decided != 15) {
             _mm256_storeu_pd(phase + k, e.lo);
             for (int i = 0; i < 4; ++i) {
-                if (!(decided >> i & 1)) phase[k + i] = std::atan2(im[k + i], re[k + i]);
+                if (!(decided >> i & 1)) phase[k + i] = used[k + i] ? std::atan2(im[k + i], re[k + i]) : 0.0;
             }
             low = Analyse(_mm256_loadu_pd(phase + k), last, kk, c);
         }

@@ -14,6 +14,7 @@
 #include "dsp/cpu_features.h"
 #include "dsp/enclosures.h"
 #include "dsp/fft.h"
+#include "dsp/pitch_kernels.h"
 #include "dsp/pitch_shifter.h"
 #include "dsp/processor.h"
 #include "settings/builtin_presets.h"
@@ -137,6 +138,49 @@ TEST(Avx2PathsTest, PitchShifterOnExtremeInput) {
         EXPECT_EQ(0, std::memcmp(results[0].data(), results[1].data(), sizeof(float) * input.size()))
             << "factor " << factor;
     }
+}
+
+// The analysis of bins whose phase advance lies a few floats from an odd
+// multiple of pi, where the turn count changes, gives the portable bits.
+TEST(Avx2PathsTest, AnalysisNextToTurnBoundaries) {
+#if TOVANA_PITCH_AVX2
+    if (!dsp::UseAvx2()) TOVANA_SKIP_OR_FAIL("this processor has no AVX2");
+    constexpr int kBins = 129;
+    const double expected = 2 * 3.141592653589793 * 32 / 256, width = 44100.0 / 256;
+    std::mt19937 gen(17);
+    std::normal_distribution<double> value(0.0, 1.0);
+    std::uniform_int_distribution<int> turns(-3, 3), nudge(-40, 40);
+    std::vector<double> re(kBins), im(kBins), magnitude(kBins), phase(kBins);
+    std::vector<float> last(kBins), frequency[2], magnitudeOut[2], lastOut[2];
+    bool used[kBins];
+    for (int frame = 0; frame < 4000; ++frame) {
+        for (int k = 0; k < kBins; ++k) {
+            re[k] = static_cast<float>(value(gen));
+            im[k] = static_cast<float>(value(gen));
+            magnitude[k] = std::hypot(re[k], im[k]);
+            used[k] = k % 7 != 3;
+            // A last phase that puts the advance's deviation a few floats
+            // from an odd multiple of pi, or else anywhere.
+            const double target = std::atan2(im[k], re[k]) - k * expected - (2 * turns(gen) + 1) * 3.141592653589793;
+            last[k] = frame % 2 ? std::nextafter(static_cast<float>(target), 0.0f) : static_cast<float>(value(gen));
+            for (int n = nudge(gen); n != 0; n += n > 0 ? -1 : 1) {
+                last[k] = std::nextafter(last[k], n > 0 ? INFINITY : -INFINITY);
+            }
+        }
+        for (int path = 0; path < 2; ++path) {
+            frequency[path].assign(kBins, 0.0f);
+            magnitudeOut[path].assign(kBins, 0.0f);
+            lastOut[path] = last;
+            (path == 0 ? dsp::pitch::avx2::AnalyseUsedBins : dsp::pitch::AnalyseUsedBins)(
+                re.data(), im.data(), used, magnitude.data(), phase.data(), lastOut[path].data(),
+                frequency[path].data(), magnitudeOut[path].data(), kBins, expected, width, 8);
+        }
+        ASSERT_EQ(0, std::memcmp(frequency[0].data(), frequency[1].data(), sizeof(float) * kBins)) << frame;
+        ASSERT_EQ(0, std::memcmp(lastOut[0].data(), lastOut[1].data(), sizeof(float) * kBins)) << frame;
+    }
+#else
+    GTEST_SKIP() << "no AVX2 path in this build";
+#endif
 }
 
 // The intervals that spare the C library's atan2, cos and sin hold the
