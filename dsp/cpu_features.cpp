@@ -16,13 +16,30 @@ bool ProcessorHasAvx2() {
 #endif
 }
 
+bool ProcessorHasAvx512() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    // Checks the operating system saves the 512-bit registers as well.
+    return ProcessorHasAvx2() && __builtin_cpu_supports("avx512f");
+#else
+    return false;
+#endif
+}
+
 const bool theProcessorHasAvx2 = ProcessorHasAvx2();
+const bool theProcessorHasAvx512 = ProcessorHasAvx512();
 std::atomic<bool> theAvx2Allowed{true};
+std::atomic<bool> theAvx512Allowed{true};
 
 }  // namespace
 
 bool UseAvx2() { return theProcessorHasAvx2 && theAvx2Allowed.load(std::memory_order_relaxed); }
 
 void AllowAvx2(bool allowed) { theAvx2Allowed.store(allowed, std::memory_order_relaxed); }
+
+bool UseAvx512() {
+    return theProcessorHasAvx512 && UseAvx2() && theAvx512Allowed.load(std::memory_order_relaxed);
+}
+
+void AllowAvx512(bool allowed) { theAvx512Allowed.store(allowed, std::memory_order_relaxed); }
 
 }  // namespace dsp

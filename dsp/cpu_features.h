@@ -15,7 +15,15 @@ namespace dsp {
 bool UseAvx2();
 
 // false: the portable paths only, whatever the processor has; true: AVX2
-// again where the processor has it.
+// again where the processor has it. Turning AVX2 off turns AVX-512 off too.
 void AllowAvx2(bool allowed);
+
+// True when UseAvx2() is, the processor (and its operating system) also runs
+// AVX-512F, and the AVX-512 paths are not turned off.
+bool UseAvx512();
+
+// false: the AVX2 paths where AVX-512 ones exist (or the portable ones, if
+// AVX2 is off); true: AVX-512 again where the processor has it.
+void AllowAvx512(bool allowed);
 
 }  // namespace dsp

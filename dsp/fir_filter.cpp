@@ -44,6 +44,33 @@ __attribute__((target("avx2"))) void FirSumsAvx2(const double* h, const double* 
     }
     FirSumsPortable(h, inputs + j, out + j, count - j);
 }
+
+// Thirty-two outputs side by side in four registers of eight lanes: where
+// the processor has two 512-bit units, twice the outputs per step that the
+// additions' latency allows with four registers of four.
+__attribute__((target("avx512f"))) void FirSumsAvx512(const double* h, const double* inputs,
+                                                      double* out, std::size_t count) {
+    std::size_t j = 0;
+    for (; j + 32 <= count; j += 32) {
+        __m512d s0 = _mm512_setzero_pd();
+        __m512d s1 = _mm512_setzero_pd();
+        __m512d s2 = _mm512_setzero_pd();
+        __m512d s3 = _mm512_setzero_pd();
+        const double* x = inputs + j;
+        for (int i = 0; i < kFirTaps; ++i) {
+            const __m512d c = _mm512_set1_pd(h[kFirTaps - 1 - i]);
+            s0 = _mm512_add_pd(s0, _mm512_mul_pd(c, _mm512_loadu_pd(x + i)));
+            s1 = _mm512_add_pd(s1, _mm512_mul_pd(c, _mm512_loadu_pd(x + i + 8)));
+            s2 = _mm512_add_pd(s2, _mm512_mul_pd(c, _mm512_loadu_pd(x + i + 16)));
+            s3 = _mm512_add_pd(s3, _mm512_mul_pd(c, _mm512_loadu_pd(x + i + 24)));
+        }
+        _mm512_storeu_pd(out + j, s0);
+        _mm512_storeu_pd(out + j + 8, s1);
+        _mm512_storeu_pd(out + j + 16, s2);
+        _mm512_storeu_pd(out + j + 24, s3);
+    }
+    FirSumsAvx2(h, inputs + j, out + j, count - j);
+}
 #endif
 
 }  // namespace
@@ -84,6 +111,10 @@ void FirSumsPortable(const double* h, const double* inputs, double* out, std::si
 
 void FirSums(const double* h, const double* inputs, double* out, std::size_t count) {
 #ifdef TOVANA_FIR_AVX2
+    if (UseAvx512()) {
+        FirSumsAvx512(h, inputs, out, count);
+        return;
+    }
     if (UseAvx2()) {
         FirSumsAvx2(h, inputs, out, count);
         return;

@@ -53,7 +53,9 @@ AVX2_KERNEL std::size_t GaussianNoisesAvx2(const std::uint32_t* states, std::siz
                 sum[2 * v + 1] = GaussianSteps(sum[2 * v + 1], _mm256_extracti128_si256(r, 1));
             }
         }
-        for (int q = 0; q < 2 * kVectors; ++q) _mm256_storeu_pd(out + i + 4 * q, GaussiansFromSums(sum[q], vMean, root));
+        for (int q = 0; q < 2 * kVectors; ++q) {
+            _mm256_storeu_pd(out + i + 4 * q, GaussiansFromSums(sum[q], vMean, root));
+        }
     }
     return i;
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "dsp/cpu_features.h"
 #include "dsp/fir_filter.h"
 
 namespace {
@@ -69,16 +70,20 @@ TEST(FirFilterTest, ImpulseGivesTheTapsThenZero) {
 TEST(FirFilterTest, SideBySideSumsEqualPlainSums) {
     const std::vector<double> h = Noise(81, 1);
     const std::vector<double> x = Noise(80 + 1000, 2);
-    for (std::size_t count : {0, 1, 7, 8, 15, 16, 17, 33, 1000}) {
-        std::vector<double> fast(count), portable(count);
-        dsp::FirSums(h.data(), x.data(), fast.data(), count);
-        dsp::FirSumsPortable(h.data(), x.data(), portable.data(), count);
-        for (std::size_t j = 0; j < count; ++j) {
-            const double plain = PlainSum(h, x, j + 80);
-            ASSERT_EQ(fast[j], plain) << count << " " << j;
-            ASSERT_EQ(portable[j], plain) << count << " " << j;
+    for (bool avx512 : {true, false}) {  // where the processor has it, and AVX2 alone
+        dsp::AllowAvx512(avx512);
+        for (std::size_t count : {0, 1, 7, 8, 15, 16, 17, 33, 63, 1000}) {
+            std::vector<double> fast(count), portable(count);
+            dsp::FirSums(h.data(), x.data(), fast.data(), count);
+            dsp::FirSumsPortable(h.data(), x.data(), portable.data(), count);
+            for (std::size_t j = 0; j < count; ++j) {
+                const double plain = PlainSum(h, x, j + 80);
+                ASSERT_EQ(fast[j], plain) << count << " " << j;
+                ASSERT_EQ(portable[j], plain) << count << " " << j;
+            }
         }
     }
+    dsp::AllowAvx512(true);
 }
 
 TEST(FirFilterTest, BlocksAndSingleInputsShareOneHistory) {
