@@ -18,7 +18,8 @@ bool ProcessorHasAvx2() {
 
 bool ProcessorHasAvx512() {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    // Checks the operating system saves the 512-bit registers as well.
+    // This also checks that the operating system saves the 512-bit
+    // registers.
     return ProcessorHasAvx2() && __builtin_cpu_supports("avx512f");
 #else
     return false;

@@ -87,7 +87,8 @@ AVX2_KERNEL inline Analysis AnalyseBound(__m256d phase, __m256d last, __m256d kk
     d = _mm256_sub_pd(d, _mm256_mul_pd(kk, c.expected));
     const __m128i q = EvenTurns(QuotientBound(_mm256_mul_pd(d, c.inversePi), down));
     d = _mm256_sub_pd(d, _mm256_mul_pd(c.pi, _mm256_cvtepi32_pd(q)));
-    const __m256d turn = QuotientBound(_mm256_mul_pd(_mm256_mul_pd(c.oversampling, d), c.inverseTwoPi), down);
+    const __m256d turn =
+        QuotientBound(_mm256_mul_pd(_mm256_mul_pd(c.oversampling, d), c.inverseTwoPi), down);
     const __m256d f = _mm256_mul_pd(c.width, _mm256_add_pd(kk, turn));
     return {_mm256_cvtpd_ps(f), _mm256_cvtpd_ps(phase), q};
 }
@@ -164,7 +165,8 @@ AVX2_KERNEL void AnalyseUsedBins(const double* re, const double* im, const bool*
         if (decided != 15) {
             _mm256_storeu_pd(phase + k, e.lo);
             for (int i = 0; i < 4; ++i) {
-                if (!(decided >> i & 1)) phase[k + i] = used[k + i] ? std::atan2(im[k + i], re[k + i]) : 0.0;
+                if (decided >> i & 1) continue;
+                phase[k + i] = used[k + i] ? std::atan2(im[k + i], re[k + i]) : 0.0;
             }
             low = Analyse(_mm256_loadu_pd(phase + k), last, kk, c);
         }

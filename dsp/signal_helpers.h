@@ -23,10 +23,8 @@ inline std::int16_t Store(double value) {
 // P = 2^bitsPerSample: s = x / P maps 16-bit full scale to about +-0.5.
 double NormalisingFactor(std::uint16_t bitsPerSample);
 
-// Approximately normal noise from twelve uniform values of draw(), a source
-// of rand() values such as the run's generator, summed in single precision
-// (rounded after every addition). Never further than 6 * sqrt(variance)
-// from the mean.
+// One of a Gaussian value's twelve additions, rounded to single precision,
+// and the value from the sum of all twelve.
 inline float GaussianStep(float sum, double r) {
     return static_cast<float>(static_cast<double>(sum) + r * 3.051850947599719e-05);
 }
@@ -36,6 +34,10 @@ inline double GaussianFromSum(float sum, float mean, float variance) {
            std::sqrt(static_cast<double>(variance)) * (static_cast<double>(sum) - 6.0);
 }
 
+// Approximately normal noise from twelve uniform values of draw(), a source
+// of rand() values such as the run's generator, summed in single precision
+// (rounded after every addition). Never further than 6 * sqrt(variance)
+// from the mean.
 template <class Draw>
 double GaussianNoiseFrom(Draw&& draw, float mean, float variance) {
     float sum = 0.0f;
