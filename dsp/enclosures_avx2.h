@@ -30,13 +30,13 @@ namespace dsp::enclosures {
 constexpr double kPi = 3.141592653589793;
 
 struct Enclosure {
-    __m256d lo, hi, value;
+    __m256d lo, hi;
 };
 
 TOVANA_AVX2_FMA inline __m256d Abs(__m256d v) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v); }
 
 TOVANA_AVX2_FMA inline Enclosure Widened(__m256d value, __m256d spread) {
-    return {_mm256_sub_pd(value, spread), _mm256_add_pd(value, spread), value};
+    return {_mm256_sub_pd(value, spread), _mm256_add_pd(value, spread)};
 }
 
 TOVANA_AVX2_FMA inline __m256d AllLanes() { return _mm256_castsi256_pd(_mm256_set1_epi64x(-1)); }
