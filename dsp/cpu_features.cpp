@@ -26,10 +26,20 @@ bool ProcessorHasAvx512() {
 #endif
 }
 
+bool ProcessorKeepsItsClockForAvx512() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    return __builtin_cpu_is("amd");
+#else
+    return false;
+#endif
+}
+
 const bool theProcessorHasAvx2 = ProcessorHasAvx2();
 const bool theProcessorHasAvx512 = ProcessorHasAvx512();
+const bool theProcessorKeepsItsClock = ProcessorKeepsItsClockForAvx512();
 std::atomic<bool> theAvx2Allowed{true};
 std::atomic<bool> theAvx512Allowed{true};
+std::atomic<bool> theFullWidthAssumed{false};
 
 }  // namespace
 
@@ -40,6 +50,12 @@ void AllowAvx2(bool allowed) { theAvx2Allowed.store(allowed, std::memory_order_r
 bool UseAvx512() {
     return theProcessorHasAvx512 && UseAvx2() && theAvx512Allowed.load(std::memory_order_relaxed);
 }
+
+bool UseFullWidthAvx512() {
+    return (theProcessorKeepsItsClock || theFullWidthAssumed.load(std::memory_order_relaxed)) && UseAvx512();
+}
+
+void AssumeFullWidthAvx512(bool assumed) { theFullWidthAssumed.store(assumed, std::memory_order_relaxed); }
 
 void AllowAvx512(bool allowed) { theAvx512Allowed.store(allowed, std::memory_order_relaxed); }
 

@@ -22,6 +22,18 @@ void AllowAvx2(bool allowed);
 // AVX-512F, and the AVX-512 paths are not turned off.
 bool UseAvx512();
 
+// True when UseAvx512() is and the processor runs 512-bit work without
+// lowering its clock for it, which AMD's processors do. Intel's lower
+// theirs, and on the build machine's Xeon the transforms' 512-bit stages,
+// faster alone, left the 256-bit code around them slower than they gained;
+// there the paths that ask this take AVX2.
+bool UseFullWidthAvx512();
+
+// true: UseFullWidthAvx512() answers as UseAvx512() does, whoever made
+// the processor (so that tests run those paths wherever they can run);
+// false: as the processor is again.
+void AssumeFullWidthAvx512(bool assumed);
+
 // false: the AVX2 paths where AVX-512 ones exist (or the portable ones, if
 // AVX2 is off); true: AVX-512 again where the processor has it.
 void AllowAvx512(bool allowed);

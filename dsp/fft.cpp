@@ -56,19 +56,20 @@ inline void Butterfly(float ur, float ui, float* a, float* b) {
 #ifdef TOVANA_FFT_AVX2
 // Two butterflies side by side, each lane pair [re, im] doing what
 // Butterfly does: the four doubles of a, b, the twiddles' real parts
-// (ur, ur, ur', ur') and imaginary parts (ui, ui, ui', ui').
-__attribute__((target("avx2"))) inline void ButterflyPair(__m256d ur, __m256d ui, __m256d& a,
-                                                          __m256d& b) {
+// (ur, ur, ur', ur') and imaginary parts (ui, ui, ui', ui'). A product of
+// two floats is exact in double, so the fused ur b -+ ui b' rounds the
+// very sum that the separate product and sum round.
+__attribute__((target("avx2,fma"))) inline void ButterflyPair(__m256d ur, __m256d ui, __m256d& a,
+                                                              __m256d& b) {
     const __m256d swapped = _mm256_permute_pd(b, 0x5);  // [bi, br, bi', br']
-    const __m256d negateRe = _mm256_set_pd(0.0, -0.0, 0.0, -0.0);
-    const __m256d t = _mm256_add_pd(_mm256_mul_pd(ur, b), _mm256_xor_pd(_mm256_mul_pd(ui, swapped), negateRe));
+    const __m256d t = _mm256_fmaddsub_pd(ur, b, _mm256_mul_pd(ui, swapped));
     b = _mm256_sub_pd(a, t);
     a = _mm256_add_pd(a, t);
 }
 
 // Every stage of a transform of n >= 4 values, two butterflies at a time.
 // wre and wim hold each twiddle twice, stage after stage.
-__attribute__((target("avx2"))) void StagesAvx2(float* data, std::int32_t n, std::int32_t stages,
+__attribute__((target("avx2,fma"))) void StagesAvx2(float* data, std::int32_t n, std::int32_t stages,
                                                const double* wre, const double* wim) {
     // Half-span 1: the groups are (a, b) pairs; two groups per step.
     {
@@ -103,6 +104,83 @@ __attribute__((target("avx2"))) void StagesAvx2(float* data, std::int32_t n, std
         wim += 2 * h;
     }
 }
+
+// GCC 12 builds several AVX-512 intrinsics on _mm512_undefined_pd() and
+// then warns that the value may be used uninitialised (fixed in GCC 13).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// Four butterflies side by side: ButterflyPair's steps eight doubles wide.
+__attribute__((target("avx512f"))) inline void ButterflyQuad(__m512d ur, __m512d ui, __m512d& a,
+                                                             __m512d& b) {
+    const __m512d swapped = _mm512_permute_pd(b, 0x55);
+    const __m512d t = _mm512_fmaddsub_pd(ur, b, _mm512_mul_pd(ui, swapped));
+    b = _mm512_sub_pd(a, t);
+    a = _mm512_add_pd(a, t);
+}
+
+__attribute__((target("avx512f"))) inline __m512d Eight(const float* p) {
+    return _mm512_cvtps_pd(_mm256_loadu_ps(p));
+}
+
+__attribute__((target("avx512f"))) inline void StoreEight(float* p, __m512d v) {
+    _mm256_storeu_ps(p, _mm512_cvtpd_ps(v));
+}
+
+// Every stage of a transform of n >= 8 values, four butterflies at a time;
+// wre and wim as for StagesAvx2. The first two stages' groups are shorter
+// than four butterflies, so each step gathers them from eight complex
+// values (128-bit lanes: one complex value each) and puts them back.
+__attribute__((target("avx512f"))) void StagesAvx512(float* data, std::int32_t n, std::int32_t stages,
+                                                   const double* wre, const double* wim) {
+    {  // half-span 1: lanes (a0 b0 a1 b1) (a2 b2 a3 b3)
+        const __m512d ur = _mm512_set1_pd(wre[0]), ui = _mm512_set1_pd(wim[0]);
+        const __m512i interleaveLow = _mm512_set_epi64(11, 10, 3, 2, 9, 8, 1, 0);
+        const __m512i interleaveHigh = _mm512_set_epi64(15, 14, 7, 6, 13, 12, 5, 4);
+        for (std::int32_t base = 0; base < n; base += 8) {
+            float* p = data + 2 * base;
+            const __m512d first = Eight(p), second = Eight(p + 8);
+            __m512d a = _mm512_shuffle_f64x2(first, second, _MM_SHUFFLE(2, 0, 2, 0));
+            __m512d b = _mm512_shuffle_f64x2(first, second, _MM_SHUFFLE(3, 1, 3, 1));
+            ButterflyQuad(ur, ui, a, b);
+            StoreEight(p, _mm512_permutex2var_pd(a, interleaveLow, b));
+            StoreEight(p + 8, _mm512_permutex2var_pd(a, interleaveHigh, b));
+        }
+    }
+    wre += 2;
+    wim += 2;
+    {  // half-span 2: lanes (a0 a1 b0 b1) (a2 a3 b2 b3), twiddles (w0 w1 w0 w1)
+        const __m512d ur = _mm512_broadcast_f64x4(_mm256_loadu_pd(wre));
+        const __m512d ui = _mm512_broadcast_f64x4(_mm256_loadu_pd(wim));
+        for (std::int32_t base = 0; base < n; base += 8) {
+            float* p = data + 2 * base;
+            const __m512d first = Eight(p), second = Eight(p + 8);
+            __m512d a = _mm512_shuffle_f64x2(first, second, _MM_SHUFFLE(1, 0, 1, 0));
+            __m512d b = _mm512_shuffle_f64x2(first, second, _MM_SHUFFLE(3, 2, 3, 2));
+            ButterflyQuad(ur, ui, a, b);
+            StoreEight(p, _mm512_shuffle_f64x2(a, b, _MM_SHUFFLE(1, 0, 1, 0)));
+            StoreEight(p + 8, _mm512_shuffle_f64x2(a, b, _MM_SHUFFLE(3, 2, 3, 2)));
+        }
+    }
+    wre += 4;
+    wim += 4;
+    for (std::int32_t s = 2, h = 4; s < stages; ++s, h <<= 1) {
+        for (std::int32_t base = 0; base < n; base += 2 * h) {
+            float* lo = data + 2 * base;
+            float* hi = lo + 2 * h;
+            for (std::int32_t j = 0; j < h; j += 4) {
+                __m512d a = Eight(lo + 2 * j);
+                __m512d b = Eight(hi + 2 * j);
+                ButterflyQuad(_mm512_loadu_pd(wre + 2 * j), _mm512_loadu_pd(wim + 2 * j), a, b);
+                StoreEight(lo + 2 * j, a);
+                StoreEight(hi + 2 * j, b);
+            }
+        }
+        wre += 2 * h;
+        wim += 2 * h;
+    }
+}
+#pragma GCC diagnostic pop
 #endif
 
 }  // namespace
@@ -149,6 +227,10 @@ void FftPlan::Run(float* data) const {
         b[1] = im;
     }
 #ifdef TOVANA_FFT_AVX2
+    if (n_ >= 8 && UseFullWidthAvx512()) {
+        StagesAvx512(data, n_, stages_, twiddleRe2_.data(), twiddleIm2_.data());
+        return;
+    }
     if (n_ >= 4 && UseAvx2()) {
         StagesAvx2(data, n_, stages_, twiddleRe2_.data(), twiddleIm2_.data());
         return;

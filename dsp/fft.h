@@ -14,7 +14,8 @@
 // An FftPlan holds the bit-reversal pairs and the twiddles of one (n, sign)
 // so that repeated transforms skip the recurrence; it computes the very same
 // values the recurrence gives. Where dsp/cpu_features.h allows AVX2, two
-// butterflies of a stage run side by side, each with the same operations.
+// butterflies of a stage run side by side, each with the same operations;
+// four where it takes AVX-512 at full width.
 // A plan is immutable after construction and
 // may be shared between threads.
 #pragma once

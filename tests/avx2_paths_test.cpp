@@ -1,6 +1,6 @@
-// The AVX2 paths against the portable ones: every built-in preset of every
-// effect, mono and stereo, gives the same bytes both ways, and so does the
-// transform at every size.
+// The AVX2 and AVX-512 paths against the portable ones: every built-in
+// preset of every effect, mono and stereo, gives the same bytes every way,
+// and so does the transform at every size.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,17 +25,40 @@ namespace {
 
 using Samples = std::vector<std::int16_t>;
 
-// Runs `body` once with AVX2 allowed and once without; false when this
-// processor has no AVX2, so both would be the portable path.
+// The paths: the portable one, AVX2 alone, and AVX-512 (taken as running
+// at full width, so that it runs on every processor that has it).
+enum Path { kPortable, kAvx2, kAvx512, kPaths };
+const char* const kPathNames[kPaths] = {"portable", "AVX2", "AVX-512"};
+
+// Runs body(path) on the portable path and on each the processor has;
+// false when it has no AVX2, so that only the portable path ran.
 template <class Body>
-bool BothPaths(Body body) {
+bool EveryPath(Body body) {
+    dsp::AllowAvx2(false);
+    body(kPortable);
     dsp::AllowAvx2(true);
     if (!dsp::UseAvx2()) return false;
-    body(true);
-    dsp::AllowAvx2(false);
-    body(false);
-    dsp::AllowAvx2(true);
+    dsp::AllowAvx512(false);
+    body(kAvx2);
+    dsp::AllowAvx512(true);
+    if (dsp::UseAvx512()) {
+        dsp::AssumeFullWidthAvx512(true);
+        body(kAvx512);
+        dsp::AssumeFullWidthAvx512(false);
+    }
     return true;
+}
+
+// Each path that ran gave the portable path's bytes.
+template <class Values>
+void ExpectPortableBytes(const Values (&results)[kPaths], const std::string& what) {
+    for (int path = kAvx2; path < kPaths; ++path) {
+        if (results[path].empty()) continue;
+        EXPECT_TRUE(results[path].size() == results[kPortable].size() &&
+                    std::memcmp(results[path].data(), results[kPortable].data(),
+                                sizeof results[path][0] * results[path].size()) == 0)
+            << kPathNames[path] << ", " << what;
+    }
 }
 
 // Voiced phrases between pauses of digital silence and a loud noisy stretch,
@@ -73,18 +96,18 @@ TEST(Avx2PathsTest, EveryPresetGivesThePortableBytes) {
             const void* block = list.presets[p].block;
             const dsp::MixLevels mix{BlockValue(block, *wet), BlockValue(block, *dry)};
             for (int channels : {1, 2}) {
-                Samples results[2];
-                const bool ran = BothPaths([&](bool avx2) {
+                Samples results[kPaths];
+                const bool ran = EveryPath([&](int path) {
                     Samples audio = Voice(channels);
                     auto processor = dsp::CreateProcessor(kind, block, mix, {channels, 44100}, 1234);
                     ASSERT_TRUE(processor != nullptr);
                     processor->Process(audio.data(), audio.size() / channels);
-                    results[avx2 ? 0 : 1] = audio;
+                    results[path] = audio;
                 });
                 if (!ran) TOVANA_SKIP_OR_FAIL("this processor has no AVX2");
-                EXPECT_TRUE(results[0] == results[1])
-                    << table.name << " \"" << list.presets[p].name << "\", " << channels << " channel(s)";
-                EXPECT_TRUE(results[0] != Voice(channels)) << list.presets[p].name;
+                ExpectPortableBytes(results, std::string(table.name) + " \"" + list.presets[p].name + "\", " +
+                                                 std::to_string(channels) + " channel(s)");
+                EXPECT_TRUE(results[kPortable] != Voice(channels)) << list.presets[p].name;
             }
         }
     }
@@ -100,22 +123,20 @@ TEST(Avx2PathsTest, TransformsOfEverySizeAndSign) {
             input[0] = -0.0f;  // signed zeros and a huge value take their paths too
             if (n > 2) input[3] = 3e38f;
             const dsp::FftPlan plan(n, sign);
-            std::vector<float> results[2];
-            const bool ran = BothPaths([&](bool avx2) {
-                std::vector<float> data = input;
-                plan.Run(data.data());
-                results[avx2 ? 0 : 1] = data;
+            std::vector<float> results[kPaths];
+            const bool ran = EveryPath([&](int path) {
+                results[path] = input;
+                plan.Run(results[path].data());
             });
             if (!ran) TOVANA_SKIP_OR_FAIL("this processor has no AVX2");
-            EXPECT_EQ(0, std::memcmp(results[0].data(), results[1].data(), sizeof(float) * 2 * n))
-                << "n " << n << " sign " << sign;
+            ExpectPortableBytes(results, "n " + std::to_string(n) + " sign " + std::to_string(sign));
         }
     }
 }
 
 // The pitch shifter alone on what voices never give: loud and faint noise,
 // subnormal values, digital silence, single spikes, at factors across the
-// range; both paths keep the same bits in every output sample.
+// range; every path keeps the same bits in every output sample.
 TEST(Avx2PathsTest, PitchShifterOnExtremeInput) {
     std::mt19937 gen(11);
     std::normal_distribution<float> noise(0.0f, 1.0f);
@@ -127,16 +148,15 @@ TEST(Avx2PathsTest, PitchShifterOnExtremeInput) {
             input[i] = scale * noise(gen);
             if (i % 777 == 0) input[i] = 1e4f;
         }
-        std::vector<float> results[2];
-        const bool ran = BothPaths([&](bool avx2) {
+        std::vector<float> results[kPaths];
+        const bool ran = EveryPath([&](int path) {
             dsp::PitchShifter shifter;
-            std::vector<float> out(input.size());
-            shifter.Process(factor, static_cast<std::int32_t>(input.size()), 256, 8, 44100.0f, input.data(), out.data());
-            results[avx2 ? 0 : 1] = out;
+            results[path].resize(input.size());
+            shifter.Process(factor, static_cast<std::int32_t>(input.size()), 256, 8, 44100.0f, input.data(),
+                            results[path].data());
         });
         if (!ran) TOVANA_SKIP_OR_FAIL("this processor has no AVX2");
-        EXPECT_EQ(0, std::memcmp(results[0].data(), results[1].data(), sizeof(float) * input.size()))
-            << "factor " << factor;
+        ExpectPortableBytes(results, "factor " + std::to_string(factor));
     }
 }
 
