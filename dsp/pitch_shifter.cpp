@@ -178,47 +178,53 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     // frame (the factor compared bit for bit).
     if (std::memcmp(&factor, &sourcesFactor_, sizeof factor) != 0 || sourcesHalf_ != half) {
         const double inverseFactor = 1.0 / static_cast<double>(factor);
+        for (std::int32_t k = 0; k < bins; ++k) isSource_[k] = false;
         for (std::int32_t j = 0; j <= half; ++j) {
-            if (!SourceBin(j, inverseFactor, half, sources_[j])) sources_[j] = -1;
+            if (SourceBin(j, inverseFactor, half, sources_[j])) {
+                isSource_[sources_[j]] = true;
+            } else {
+                sources_[j] = -1;
+            }
         }
         sourcesFactor_ = factor;
         sourcesHalf_ = half;
     }
-    for (std::int32_t k = 0; k < bins; ++k) used_[k] = false;
-    for (std::int32_t j = 0; j <= half; ++j) {
-        const std::int32_t src = sources_[j];
-        if (src >= 0 && static_cast<float>(magnitude_[src]) > 0.0f) used_[src] = true;
+    // A bin is used where it is a source and its magnitude as a float is
+    // positive. An unused bin keeps this frame's values for later; a used
+    // one whose phase waited takes it now, before they are overwritten.
+    for (std::int32_t k = 0; k < bins; ++k) {
+        used_[k] = isSource_[k] && static_cast<float>(magnitude_[k]) > 0.0f;
     }
     for (std::int32_t k = 0; k < bins; ++k) {
-        if (!used_[k]) {
-            previousRe_[k] = static_cast<float>(re_[k]);  // floats from the work area: exact
-            previousIm_[k] = static_cast<float>(im_[k]);
-            pending_[k] = true;
-        } else if (pending_[k]) {
+        if (used_[k] && pending_[k]) {
             lastPhase_[k] = static_cast<float>(std::atan2(static_cast<double>(previousIm_[k]),
                                                           static_cast<double>(previousRe_[k])));
-            pending_[k] = false;
         }
+        pending_[k] = !used_[k];
+        previousRe_[k] = static_cast<float>(re_[k]);  // floats from the work area: exact
+        previousIm_[k] = static_cast<float>(im_[k]);
     }
     kernels.analyseUsedBins(re_, im_, used_, magnitude_, phase_, lastPhase_, analysisFrequency_,
                             analysisMagnitude_, bins, expected, binWidth, oversampling);
 
-    // Each output bin pulls from the source bin trunc(j / factor); a bin left
-    // without frequency inherits its lower neighbour.
-    std::memset(synthesisMagnitude_, 0, sizeof(float) * frame);
-    std::memset(synthesisFrequency_, 0, sizeof(float) * frame);
+    // Each output bin pulls from the source bin trunc(j / factor); a bin
+    // with a source but left without frequency inherits its lower
+    // neighbour. Bins beyond `half` are never read.
     for (std::int32_t j = 0; j <= half; ++j) {
         const std::int32_t src = sources_[j];
-        if (src < 0) continue;
-        if (analysisMagnitude_[src] > synthesisMagnitude_[j]) {
-            synthesisMagnitude_[j] = analysisMagnitude_[src];
-            synthesisFrequency_[j] =
-                static_cast<float>(static_cast<double>(factor) * analysisFrequency_[src]);
+        float magnitude = 0.0f, frequency = 0.0f;
+        if (src >= 0) {
+            if (analysisMagnitude_[src] > 0.0f) {
+                magnitude = analysisMagnitude_[src];
+                frequency = static_cast<float>(static_cast<double>(factor) * analysisFrequency_[src]);
+            }
+            if (frequency == 0.0f && j > 0) {
+                frequency = synthesisFrequency_[j - 1];
+                magnitude = synthesisMagnitude_[j - 1];
+            }
         }
-        if (synthesisFrequency_[j] == 0.0f && j > 0) {
-            synthesisFrequency_[j] = synthesisFrequency_[j - 1];
-            synthesisMagnitude_[j] = synthesisMagnitude_[j - 1];
-        }
+        synthesisMagnitude_[j] = magnitude;
+        synthesisFrequency_[j] = frequency;
     }
 
     // Synthesis: advance each bin's running phase by its frequency's share

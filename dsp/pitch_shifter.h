@@ -59,7 +59,8 @@ private:
     float synthesisFrequency_[2 * kMaxPitchFrame];
     // A bin's phase is worked out only in the frames that use its frequency.
     // Until then its last phase is that of the frame's values kept here
-    // (pending set), taken when the bin is next used.
+    // (pending set), taken when the bin is next used. A used bin's are the
+    // last frame's, read by nobody.
     float previousRe_[kMaxPitchFrame / 2 + 1];
     float previousIm_[kMaxPitchFrame / 2 + 1];
     bool pending_[kMaxPitchFrame / 2 + 1];
@@ -71,6 +72,7 @@ private:
     bool used_[kMaxPitchFrame / 2 + 1];
     // Output bin j's source bin, -1 for none, for the factor and frame below.
     std::int32_t sources_[kMaxPitchFrame / 2 + 1];
+    bool isSource_[kMaxPitchFrame / 2 + 1];  // some output bin's source
     float sourcesFactor_ = 0.0f;
     std::int32_t sourcesHalf_ = 0;  // 0: not worked out yet
     bool initialised_ = false;
