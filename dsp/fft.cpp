@@ -185,12 +185,13 @@ __attribute__((target("avx512f"))) void StagesAvx512(float* data, std::int32_t n
 
 }  // namespace
 
-FftPlan::FftPlan(std::int32_t n, std::int32_t sign) : n_(n) {
+FftPlan::FftPlan(std::int32_t n, std::int32_t sign) : n_(n), order_(n, 0) {
     // Bit reversal: exchange i and its mirror once, when i < mirror.
     for (std::int32_t i = 1, j = 0; i < n; ++i) {
         std::int32_t bit = n >> 1;
         for (; j & bit; bit >>= 1) j ^= bit;
         j ^= bit;
+        order_[i] = j;
         if (i < j) {
             swaps_.push_back(i);
             swaps_.push_back(j);
@@ -226,6 +227,10 @@ void FftPlan::Run(float* data) const {
         b[0] = re;
         b[1] = im;
     }
+    RunReordered(data);
+}
+
+void FftPlan::RunReordered(float* data) const {
 #ifdef TOVANA_FFT_AVX2
     if (n_ >= 8 && UseFullWidthAvx512()) {
         StagesAvx512(data, n_, stages_, twiddleRe2_.data(), twiddleIm2_.data());

@@ -34,10 +34,18 @@ public:
     // Transforms data[0 .. 2n-1] in place.
     void Run(float* data) const;
 
+    // The transform's first step puts input value k at place order()[k]
+    // (its index with the bits reversed). A caller that puts its values
+    // there itself runs the rest: RunReordered(data) on them gives what
+    // Run gives on the values in their own order.
+    const std::int32_t* order() const { return order_.data(); }
+    void RunReordered(float* data) const;
+
 private:
     std::int32_t n_;
     std::int32_t stages_ = 0;
     std::vector<std::int32_t> swaps_;  // pairs of complex indices to exchange
+    std::vector<std::int32_t> order_;
     // Twiddles of every stage in order, stage h holding h complex values.
     std::vector<float> twiddleRe_;
     std::vector<float> twiddleIm_;

@@ -65,20 +65,23 @@ inline float AdvancePhase(std::int32_t k, float frequency, float& phaseSum, doub
 
 // ---- whole loops ----------------------------------------------------------
 
-// work[k] = (in[k] * window[k], 0) for k < n (n even).
-inline void WindowFrame(const float* in, const double* window, float* work, std::int32_t n) {
+// (in[k] * window[k], 0) for k < n, as complex value order[k] of work (the
+// place the transform takes it from: FftPlan::order).
+inline void WindowFrame(const float* in, const double* window, const std::int32_t* order,
+                        float* work, std::int32_t n) {
     std::int32_t k = 0;
 #if TOVANA_PITCH_SSE2
     const __m128 zero = _mm_setzero_ps();
     for (; k + 2 <= n; k += 2) {
         const __m128d x = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k))));
-        const __m128 y = _mm_cvtpd_ps(_mm_mul_pd(x, _mm_loadu_pd(window + k)));
-        _mm_storeu_ps(work + 2 * k, _mm_unpacklo_ps(y, zero));
+        const __m128 pairs = _mm_unpacklo_ps(_mm_cvtpd_ps(_mm_mul_pd(x, _mm_loadu_pd(window + k))), zero);
+        _mm_storel_pi(reinterpret_cast<__m64*>(work + 2 * order[k]), pairs);
+        _mm_storeh_pi(reinterpret_cast<__m64*>(work + 2 * order[k + 1]), pairs);
     }
 #endif
     for (; k < n; ++k) {
-        work[2 * k] = static_cast<float>(in[k] * window[k]);
-        work[2 * k + 1] = 0.0f;
+        work[2 * order[k]] = static_cast<float>(in[k] * window[k]);
+        work[2 * order[k] + 1] = 0.0f;
     }
 }
 
@@ -196,9 +199,10 @@ inline void SynthesiseBin(float magnitude, double phase, float* work) {
     work[1] = static_cast<float>(magnitude * sine);
 }
 
-inline void SynthesiseBins(const float* magnitude, const double* phase, float* work,
-                           std::int32_t count) {
-    for (std::int32_t k = 0; k < count; ++k) SynthesiseBin(magnitude[k], phase[k], work + 2 * k);
+// Bins 0 .. count-1, bin k as complex value order[k] of work.
+inline void SynthesiseBins(const float* magnitude, const double* phase, const std::int32_t* order,
+                           float* work, std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) SynthesiseBin(magnitude[k], phase[k], work + 2 * order[k]);
 }
 
 // accumulator[k] += twiceWindow[k] * re(work[k]) / scale for k < n, with the
@@ -228,7 +232,8 @@ inline void OverlapAdd(const float* work, const double* twiceWindow, double inve
 // The same loops four values at a time, for processors with AVX2 only, and
 // the enclosures that spare most of the C library's calls.
 namespace dsp::pitch::avx2 {
-void WindowFrame(const float* in, const double* window, float* work, std::int32_t n);
+void WindowFrame(const float* in, const double* window, const std::int32_t* order, float* work,
+                 std::int32_t n);
 void SplitBins(const float* work, double* re, double* im, double* magnitude, std::int32_t count);
 void AnalyseUsedBins(const double* re, const double* im, const bool* used, const double* magnitude,
                      double* phase, float* lastPhase, float* frequency, float* magnitudeOut,
@@ -236,7 +241,8 @@ void AnalyseUsedBins(const double* re, const double* im, const bool* used, const
                      std::int32_t oversampling);
 void AdvancePhases(const float* frequency, float* phaseSum, double* phase, std::int32_t count,
                    double expected, double binWidth, std::int32_t oversampling);
-void SynthesiseBins(const float* magnitude, const double* phase, float* work, std::int32_t count);
+void SynthesiseBins(const float* magnitude, const double* phase, const std::int32_t* order,
+                    float* work, std::int32_t count);
 void OverlapAdd(const float* work, const double* twiceWindow, double inverseScale,
                 float* accumulator, std::int32_t n);
 }  // namespace dsp::pitch::avx2

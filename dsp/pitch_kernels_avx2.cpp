@@ -108,15 +108,24 @@ AVX2_KERNEL inline __m128 LaneMask(int lanes) {
 
 }  // namespace
 
-AVX2_KERNEL void WindowFrame(const float* in, const double* window, float* work, std::int32_t n) {
+// Four complex values (two pairs) to their places.
+AVX2_KERNEL inline void StoreInOrder(__m128 first, __m128 second, const std::int32_t* order,
+                                     float* work) {
+    _mm_storel_pi(reinterpret_cast<__m64*>(work + 2 * order[0]), first);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(work + 2 * order[1]), first);
+    _mm_storel_pi(reinterpret_cast<__m64*>(work + 2 * order[2]), second);
+    _mm_storeh_pi(reinterpret_cast<__m64*>(work + 2 * order[3]), second);
+}
+
+AVX2_KERNEL void WindowFrame(const float* in, const double* window, const std::int32_t* order,
+                             float* work, std::int32_t n) {
     std::int32_t k = 0;
     const __m128 zero = _mm_setzero_ps();
     for (; k + 4 <= n; k += 4) {
         const __m128 y = _mm256_cvtpd_ps(_mm256_mul_pd(Four(in + k), _mm256_loadu_pd(window + k)));
-        _mm_storeu_ps(work + 2 * k, _mm_unpacklo_ps(y, zero));
-        _mm_storeu_ps(work + 2 * k + 4, _mm_unpackhi_ps(y, zero));
+        StoreInOrder(_mm_unpacklo_ps(y, zero), _mm_unpackhi_ps(y, zero), order + k, work);
     }
-    pitch::WindowFrame(in + k, window + k, work + 2 * k, n - k);
+    pitch::WindowFrame(in + k, window + k, order + k, work, n - k);
 }
 
 AVX2_KERNEL void SplitBins(const float* work, double* re, double* im, double* magnitude,
@@ -203,8 +212,8 @@ AVX2_KERNEL void AdvancePhases(const float* frequency, float* phaseSum, double* 
 
 // A bin keeps float(m cos) and float(m sin), both monotonic in the cosine
 // and the sine (m is never negative).
-AVX2_KERNEL void SynthesiseBins(const float* magnitude, const double* phase, float* work,
-                                std::int32_t count) {
+AVX2_KERNEL void SynthesiseBins(const float* magnitude, const double* phase,
+                                const std::int32_t* order, float* work, std::int32_t count) {
     std::int32_t k = 0;
     for (; k + 4 <= count; k += 4) {
         const __m256d m = Four(magnitude + k), x = _mm256_loadu_pd(phase + k);
@@ -222,14 +231,13 @@ AVX2_KERNEL void SynthesiseBins(const float* magnitude, const double* phase, flo
                           _mm256_cmp_pd(Abs(x), _mm256_set1_pd(__builtin_inf()), _CMP_LT_OQ)));
         const __m128 keep = _mm_xor_ps(LaneMask(silent), LaneMask(15));
         const __m128 re = _mm_and_ps(reLow, keep), im = _mm_and_ps(imLow, keep);
-        _mm_storeu_ps(work + 2 * k, _mm_unpacklo_ps(re, im));
-        _mm_storeu_ps(work + 2 * k + 4, _mm_unpackhi_ps(re, im));
+        StoreInOrder(_mm_unpacklo_ps(re, im), _mm_unpackhi_ps(re, im), order + k, work);
         const int decided = silent | (positive & SameFloats(reLow, reHigh) & SameFloats(imLow, imHigh));
         for (int i = 0; i < 4; ++i) {
-            if (!(decided >> i & 1)) SynthesiseBin(magnitude[k + i], phase[k + i], work + 2 * (k + i));
+            if (!(decided >> i & 1)) SynthesiseBin(magnitude[k + i], phase[k + i], work + 2 * order[k + i]);
         }
     }
-    pitch::SynthesiseBins(magnitude + k, phase + k, work + 2 * k, count - k);
+    pitch::SynthesiseBins(magnitude + k, phase + k, order + k, work, count - k);
 }
 
 AVX2_KERNEL void OverlapAdd(const float* work, const double* twiceWindow, double inverseScale,

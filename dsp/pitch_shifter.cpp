@@ -162,8 +162,8 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     const double expected = kTwoPi * step / frame;
 
     const Kernels kernels = ChooseKernels();
-    kernels.windowFrame(inFifo_, tables.window.data(), work_, frame);
-    tables.forward.Run(work_);
+    kernels.windowFrame(inFifo_, tables.window.data(), tables.forward.order(), work_, frame);
+    tables.forward.RunReordered(work_);
 
     // Analysis: each bin's magnitude and its true frequency from the phase
     // advance since the last frame, the advance's deviation wrapped to
@@ -233,9 +233,9 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
                           oversampling);
     // Each bin's (m cos, m sin), from the C library's cos and sin where no
     // enclosure of theirs decides the floats.
-    kernels.synthesiseBins(synthesisMagnitude_, phase_, work_, bins);
-    std::memset(work_ + 2 * bins, 0, sizeof(float) * 2 * (frame - bins));
-    tables.inverse.Run(work_);
+    std::memset(work_, 0, sizeof(float) * 2 * frame);  // the bins above `bins` are 0
+    kernels.synthesiseBins(synthesisMagnitude_, phase_, tables.inverse.order(), work_, bins);
+    tables.inverse.RunReordered(work_);
 
     // The synthesis window, scaled by 2 / ((N/2) O); that divisor is a power
     // of two, so its reciprocal is exact.
