@@ -20,7 +20,8 @@
 #include "dsp/signal_helpers.h"
 #include "dsp/stream_processor.h"
 #if TOVANA_ENCLOSURES
-#include "dsp/enclosures_avx2.h"
+#define TOVANA_SIMD_TARGET TOVANA_AVX2_FMA
+#include "dsp/enclosures_simd.h"
 #endif
 
 namespace dsp {
@@ -165,14 +166,14 @@ private:
         std::uint32_t k = 0;
         for (; k + 4 <= count; k += 4) {
             const __m256d phase = _mm256_loadu_pd(theta + k);
-            enclosures::Enclosure cosine, sine;
+            enclosures::Enclosure<simd::Four> cosine, sine;
             enclosures::EncloseSinCos(phase, cosine, sine);
             const __m256d x = _mm256_set_pd(samples[modulated[k + 3]], samples[modulated[k + 2]],
                                             samples[modulated[k + 1]], samples[modulated[k]]);
             const __m256d low = Truncated(sine.lo, x, vWet, vDry);
             const __m256d same = _mm256_and_pd(
                 _mm256_cmp_pd(low, Truncated(sine.hi, x, vWet, vDry), _CMP_EQ_OQ),
-                _mm256_cmp_pd(enclosures::Abs(low), _mm256_set1_pd(0x1p62), _CMP_LT_OQ));
+                _mm256_cmp_pd(simd::Abs(low), _mm256_set1_pd(0x1p62), _CMP_LT_OQ));
             const int decided = _mm256_movemask_pd(same);
             double phases[4];
             _mm256_storeu_pd(phases, phase);

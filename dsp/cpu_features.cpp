@@ -2,6 +2,10 @@
 
 #include <atomic>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <cpuid.h>
+#endif
+
 namespace dsp {
 namespace {
 
@@ -26,9 +30,16 @@ bool ProcessorHasAvx512() {
 #endif
 }
 
-bool ProcessorKeepsItsClockForAvx512() {
+// AMD's processors from family 1Ah (Zen 5) on: 512-bit units at full width,
+// and no lower clock for using them.
+bool ProcessorRunsAvx512AtFullWidth() {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    return __builtin_cpu_is("amd");
+    __builtin_cpu_init();
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__builtin_cpu_is("amd") || !__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    unsigned family = (eax >> 8) & 0xF;
+    if (family == 0xF) family += (eax >> 20) & 0xFF;
+    return family >= 0x1A;
 #else
     return false;
 #endif
@@ -36,7 +47,7 @@ bool ProcessorKeepsItsClockForAvx512() {
 
 const bool theProcessorHasAvx2 = ProcessorHasAvx2();
 const bool theProcessorHasAvx512 = ProcessorHasAvx512();
-const bool theProcessorKeepsItsClock = ProcessorKeepsItsClockForAvx512();
+const bool theProcessorRunsAvx512AtFullWidth = ProcessorRunsAvx512AtFullWidth();
 std::atomic<bool> theAvx2Allowed{true};
 std::atomic<bool> theAvx512Allowed{true};
 std::atomic<bool> theFullWidthAssumed{false};
@@ -52,7 +63,7 @@ bool UseAvx512() {
 }
 
 bool UseFullWidthAvx512() {
-    return (theProcessorKeepsItsClock || theFullWidthAssumed.load(std::memory_order_relaxed)) && UseAvx512();
+    return (theProcessorRunsAvx512AtFullWidth || theFullWidthAssumed.load(std::memory_order_relaxed)) && UseAvx512();
 }
 
 void AssumeFullWidthAvx512(bool assumed) { theFullWidthAssumed.store(assumed, std::memory_order_relaxed); }

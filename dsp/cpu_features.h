@@ -2,7 +2,7 @@
 // same IEEE operations in the same order as the portable one beside it, and
 // where that one calls the C library's atan2, cos or sin, it takes a value
 // of its own only where that provably keeps every bit
-// (dsp/enclosures_avx2.h); so both give the same bits, and this only
+// (dsp/enclosures_simd.h); so both give the same bits, and this only
 // chooses the faster one the processor can run. The choice is read when a
 // path runs, so turning it off affects the next call (tests run both paths
 // that way).
@@ -22,11 +22,12 @@ void AllowAvx2(bool allowed);
 // AVX-512F, and the AVX-512 paths are not turned off.
 bool UseAvx512();
 
-// True when UseAvx512() is and the processor runs 512-bit work without
-// lowering its clock for it, which AMD's processors do. Intel's lower
-// theirs, and on the build machine's Xeon the transforms' 512-bit stages,
-// faster alone, left the 256-bit code around them slower than they gained;
-// there the paths that ask this take AVX2.
+// True when UseAvx512() is and the processor runs 512-bit work at full
+// width without lowering its clock for it: AMD's from Zen 5 (family 1Ah)
+// on. Where 512-bit work takes two halves (Zen 4) the transforms measured
+// no faster with it; on an Intel Xeon, whose clock drops, the transforms'
+// 512-bit stages, faster alone, left the 256-bit code around them slower
+// than they gained. The paths that ask this take AVX2 there.
 bool UseFullWidthAvx512();
 
 // true: UseFullWidthAvx512() answers as UseAvx512() does, whoever made

@@ -1,5 +1,5 @@
 // Where the effects may spare calls of the C library's atan2, cos and sin:
-// intervals sure to hold the library's values (dsp/enclosures_avx2.h).
+// intervals sure to hold the library's values (dsp/enclosures_simd.h).
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,8 @@
 #include "dsp/enclosures.h"
 
 #if TOVANA_ENCLOSURES
-#include "dsp/enclosures_avx2.h"
+#define TOVANA_SIMD_TARGET TOVANA_AVX2_FMA
+#include "dsp/enclosures_simd.h"
 
 namespace dsp::enclosures {
 
@@ -9,7 +10,7 @@ TOVANA_AVX2_FMA void Atan2(const double* y, const double* x, double* lo, double*
                            std::int32_t count) {
     std::int32_t k = 0;
     for (; k + 4 <= count; k += 4) {
-        const Enclosure e = EncloseAtan2(_mm256_loadu_pd(y + k), _mm256_loadu_pd(x + k));
+        const Enclosure<simd::Four> e = EncloseAtan2<simd::Four>(_mm256_loadu_pd(y + k), _mm256_loadu_pd(x + k));
         _mm256_storeu_pd(lo + k, e.lo);
         _mm256_storeu_pd(hi + k, e.hi);
     }
@@ -23,7 +24,7 @@ TOVANA_AVX2_FMA void SinCos(const double* x, double* cosLo, double* cosHi, doubl
                             double* sinHi, std::int32_t count) {
     std::int32_t k = 0;
     for (; k + 4 <= count; k += 4) {
-        Enclosure c, s;
+        Enclosure<simd::Four> c, s;
         EncloseSinCos(_mm256_loadu_pd(x + k), c, s);
         _mm256_storeu_pd(cosLo + k, c.lo);
         _mm256_storeu_pd(cosHi + k, c.hi);

@@ -246,4 +246,14 @@ void SynthesiseBins(const float* magnitude, const double* phase, const std::int3
 void OverlapAdd(const float* work, const double* twiceWindow, double inverseScale,
                 float* accumulator, std::int32_t n);
 }  // namespace dsp::pitch::avx2
+
+// The analysis and synthesis eight at a time, for processors with AVX-512F.
+namespace dsp::pitch::avx512 {
+void AnalyseUsedBins(const double* re, const double* im, const bool* used, const double* magnitude,
+                     double* phase, float* lastPhase, float* frequency, float* magnitudeOut,
+                     std::int32_t count, double expected, double binWidth,
+                     std::int32_t oversampling);
+void SynthesiseBins(const float* magnitude, const double* phase, const std::int32_t* order,
+                    float* work, std::int32_t count);
+}  // namespace dsp::pitch::avx512
 #endif

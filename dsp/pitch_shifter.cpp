@@ -62,7 +62,8 @@ inline bool SourceBin(std::int32_t j, double inverseFactor, std::int32_t half, s
     return true;
 }
 
-// The whole-loop kernels, with AVX2 where the processor has it.
+// The whole-loop kernels, with AVX2 where the processor has it, and the
+// analysis and synthesis with AVX-512 where it runs that at full width.
 struct Kernels {
     decltype(&pitch::WindowFrame) windowFrame;
     decltype(&pitch::SplitBins) splitBins;
@@ -74,6 +75,10 @@ struct Kernels {
 
 Kernels ChooseKernels() {
 #if TOVANA_PITCH_AVX2
+    if (UseFullWidthAvx512()) {
+        return {pitch::avx2::WindowFrame,   pitch::avx2::SplitBins,        pitch::avx512::AnalyseUsedBins,
+                pitch::avx2::AdvancePhases, pitch::avx512::SynthesiseBins, pitch::avx2::OverlapAdd};
+    }
     if (UseAvx2()) {
         return {pitch::avx2::WindowFrame,   pitch::avx2::SplitBins,      pitch::avx2::AnalyseUsedBins,
                 pitch::avx2::AdvancePhases, pitch::avx2::SynthesiseBins, pitch::avx2::OverlapAdd};
