@@ -63,7 +63,8 @@ bool UseAvx512() {
 }
 
 bool UseFullWidthAvx512() {
-    return (theProcessorRunsAvx512AtFullWidth || theFullWidthAssumed.load(std::memory_order_relaxed)) && UseAvx512();
+    const bool assumed = theFullWidthAssumed.load(std::memory_order_relaxed);
+    return (theProcessorRunsAvx512AtFullWidth || assumed) && UseAvx512();
 }
 
 void AssumeFullWidthAvx512(bool assumed) { theFullWidthAssumed.store(assumed, std::memory_order_relaxed); }

@@ -10,7 +10,8 @@ TOVANA_AVX2_FMA void Atan2(const double* y, const double* x, double* lo, double*
                            std::int32_t count) {
     std::int32_t k = 0;
     for (; k + 4 <= count; k += 4) {
-        const Enclosure<simd::Four> e = EncloseAtan2<simd::Four>(_mm256_loadu_pd(y + k), _mm256_loadu_pd(x + k));
+        const Enclosure<simd::Four> e =
+            EncloseAtan2<simd::Four>(_mm256_loadu_pd(y + k), _mm256_loadu_pd(x + k));
         _mm256_storeu_pd(lo + k, e.lo);
         _mm256_storeu_pd(hi + k, e.hi);
     }

@@ -70,7 +70,7 @@ __attribute__((target("avx2,fma"))) inline void ButterflyPair(__m256d ur, __m256
 // Every stage of a transform of n >= 4 values, two butterflies at a time.
 // wre and wim hold each twiddle twice, stage after stage.
 __attribute__((target("avx2,fma"))) void StagesAvx2(float* data, std::int32_t n, std::int32_t stages,
-                                               const double* wre, const double* wim) {
+                                                   const double* wre, const double* wim) {
     // Half-span 1: the groups are (a, b) pairs; two groups per step.
     {
         const __m256d ur = _mm256_set1_pd(wre[0]);
@@ -131,8 +131,9 @@ __attribute__((target("avx512f"))) inline void StoreEight(float* p, __m512d v) {
 // wre and wim as for StagesAvx2. The first two stages' groups are shorter
 // than four butterflies, so each step gathers them from eight complex
 // values (128-bit lanes: one complex value each) and puts them back.
-__attribute__((target("avx512f"))) void StagesAvx512(float* data, std::int32_t n, std::int32_t stages,
-                                                   const double* wre, const double* wim) {
+__attribute__((target("avx512f"))) void StagesAvx512(float* data, std::int32_t n,
+                                                     std::int32_t stages, const double* wre,
+                                                     const double* wim) {
     {  // half-span 1: lanes (a0 b0 a1 b1) (a2 b2 a3 b3)
         const __m512d ur = _mm512_set1_pd(wre[0]), ui = _mm512_set1_pd(wim[0]);
         const __m512i interleaveLow = _mm512_set_epi64(11, 10, 3, 2, 9, 8, 1, 0);
