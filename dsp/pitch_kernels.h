@@ -150,7 +150,8 @@ inline void AnalyseBins(const double* phase, const double* magnitude, float* las
 
 // Analysis of bins 0 .. count-1 (the first bin is bin 0): a used bin's
 // phase is the C library's atan2(im, re), an unused one's 0; `phase` is
-// scratch.
+// scratch. The pitch shifter reads no unused bin's frequency, and the
+// faster forms need not give this one's there.
 inline void AnalyseUsedBins(const double* re, const double* im, const bool* used,
                             const double* magnitude, double* phase, float* lastPhase,
                             float* frequency, float* magnitudeOut, std::int32_t count,

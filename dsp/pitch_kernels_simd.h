@@ -45,13 +45,12 @@ SIMD AnalysisConstants<W> AnalysisConstantsFor(double expected, double binWidth,
             Splat(V{}, 1.0 / kPi),    Splat(V{}, 1.0 / kTwoPi)};
 }
 
-// The even turn count of a quotient: truncated, then an odd count moved
-// one away from zero. Out of range (or not a number) the conversion gives
-// -2^31, as EvenTurns has it.
+// The even turn count of a truncated quotient: an odd count moved one away
+// from zero. Out of range (or not a number) the truncation gives -2^31, as
+// EvenTurns has it.
 template <class W>
-SIMD typename W::Ints EvenTurnsOf(Doubles<W> quotient) {
+SIMD typename W::Ints EvenTurnsOf(typename W::Ints q) {
     using Ints = typename W::Ints;
-    const Ints q = Truncate(quotient);
     const Ints negative = SignFill(q);
     const Ints odd = AndBits(q, Splat(Ints{}, 1));
     return Add(q, Sub(XorBits(odd, negative), negative));
@@ -63,7 +62,7 @@ SIMD Analysis<W> Analyse(Doubles<W> phase, Doubles<W> last, Doubles<W> kk,
     using V = Doubles<W>;
     V d = Sub(phase, last);
     d = Sub(d, Mul(kk, c.expected));
-    const auto q = EvenTurnsOf<W>(Div(d, c.pi));
+    const auto q = EvenTurnsOf<W>(Truncate(Div(d, c.pi)));
     d = Sub(d, Mul(c.pi, ToDoubles(V{}, q)));
     const V f = Mul(c.width, Add(kk, Div(Mul(c.oversampling, d), c.twoPi)));
     return {ToFloats(f), ToFloats(phase), q};
@@ -79,30 +78,40 @@ SIMD Doubles<W> QuotientBound(Doubles<W> product, bool down) {
     return down ? Sub(product, margin) : Add(product, margin);
 }
 
-// Analyse with its two quotients replaced by bounds (QuotientBound). Every
-// step is monotonic in the phase and in each quotient, so from a phase
-// below (above) another this gives no more (no less) than Analyse gives
-// from that one: at most its turn count, and for the same turn count, at
-// most its frequency. Cheaper than Analyse: no division.
+// Analyse from both ends of an enclosure of the phase, its two quotients
+// replaced by bounds (QuotientBound): below from the lower end, above from
+// the upper one. Every step is monotonic in the phase and in each quotient,
+// so where the two truncated turn quotients are the same, so is the library
+// phase's, and for that turn count its frequency lies between the two
+// ends'. Gives the lower end's analysis and the lanes where both ends give
+// the same turn quotient, frequency and last phase. Cheaper than Analyse:
+// no division.
 template <class W>
-SIMD Analysis<W> AnalyseBound(Doubles<W> phase, Doubles<W> last, Doubles<W> kk,
-                              const AnalysisConstants<W>& c, bool down) {
+SIMD int AnalyseEnds(const Enclosure<W>& phase, Doubles<W> last, Doubles<W> kk,
+                     const AnalysisConstants<W>& c, Analysis<W>& low) {
     using V = Doubles<W>;
-    V d = Sub(phase, last);
-    d = Sub(d, Mul(kk, c.expected));
-    const auto q = EvenTurnsOf<W>(QuotientBound<W>(Mul(d, c.inversePi), down));
-    d = Sub(d, Mul(c.pi, ToDoubles(V{}, q)));
-    const V turn = QuotientBound<W>(Mul(Mul(c.oversampling, d), c.inverseTwoPi), down);
-    const V f = Mul(c.width, Add(kk, turn));
-    return {ToFloats(f), ToFloats(phase), q};
+    const V shift = Mul(kk, c.expected);
+    V dLow = Sub(Sub(phase.lo, last), shift);
+    V dHigh = Sub(Sub(phase.hi, last), shift);
+    const auto quotientLow = Truncate(QuotientBound<W>(Mul(dLow, c.inversePi), true));
+    const auto quotientHigh = Truncate(QuotientBound<W>(Mul(dHigh, c.inversePi), false));
+    const auto q = EvenTurnsOf<W>(quotientLow);  // the upper end's too where they agree
+    const V turns = Mul(c.pi, ToDoubles(V{}, q));
+    dLow = Sub(dLow, turns);
+    dHigh = Sub(dHigh, turns);
+    const V turnLow = QuotientBound<W>(Mul(Mul(c.oversampling, dLow), c.inverseTwoPi), true);
+    const V turnHigh = QuotientBound<W>(Mul(Mul(c.oversampling, dHigh), c.inverseTwoPi), false);
+    low = {ToFloats(Mul(c.width, Add(kk, turnLow))), ToFloats(phase.lo), q};
+    const auto highFrequency = ToFloats(Mul(c.width, Add(kk, turnHigh)));
+    return SameBits(quotientLow, quotientHigh) & SameFloats(low.frequency, highFrequency) &
+           SameFloats(low.lastPhase, ToFloats(phase.hi));
 }
 
 // Of a used bin's phase the analysis keeps its float, its turn count and
-// its frequency's float. Every step is monotonic in the phase as long as the
-// turn count stays the same, so where the lower bound from the enclosure's
-// lower end and the upper bound from its upper end (AnalyseBound) give the
-// same three, so does every phase between them, the library's among them.
-// An unused bin's phase is 0.
+// its frequency's float; where both ends of the phase's enclosure give the
+// same (AnalyseEnds), so does every phase between them, the library's
+// among them. An unused bin's phase is 0 and its last phase becomes 0; its
+// frequency is not read, and is left as the lower end gives it.
 template <class W>
 SIMD void AnalyseUsedBins(const double* re, const double* im, const bool* used,
                           const double* magnitude, double* phase, float* lastPhase,
@@ -118,10 +127,8 @@ SIMD void AnalyseUsedBins(const double* re, const double* im, const bool* used,
         e.lo = ZeroWhere(unused, e.lo);  // an unused bin's phase is 0
         e.hi = ZeroWhere(unused, e.hi);
         const V last = Load(V{}, lastPhase + k), kk = Indices(V{}, k);
-        Analysis<W> low = AnalyseBound(e.lo, last, kk, c, true);
-        const Analysis<W> high = AnalyseBound(e.hi, last, kk, c, false);
-        const int decided = SameBits(low.turns, high.turns) & SameFloats(low.frequency, high.frequency) &
-                            SameFloats(low.lastPhase, high.lastPhase);
+        Analysis<W> low;
+        const int decided = AnalyseEnds(e, last, kk, c, low) | Bits(unused);
         if (decided != kAll) {
             Store(phase + k, e.lo);
             for (int i = 0; i < kLanes; ++i) {

@@ -160,8 +160,9 @@ TEST(Avx2PathsTest, PitchShifterOnExtremeInput) {
     }
 }
 
-// The analysis of bins whose phase advance lies a few floats from an odd
-// multiple of pi, where the turn count changes, gives the portable bits.
+// The analysis of bins whose phase advance lies a few floats from a multiple
+// of pi, where the truncated turn quotient changes (and at odd multiples
+// the turn count), gives the portable bits.
 TEST(Avx2PathsTest, AnalysisNextToTurnBoundaries) {
 #if TOVANA_PITCH_AVX2
     if (!dsp::UseAvx2()) TOVANA_SKIP_OR_FAIL("this processor has no AVX2");
@@ -169,7 +170,7 @@ TEST(Avx2PathsTest, AnalysisNextToTurnBoundaries) {
     const double expected = 2 * 3.141592653589793 * 32 / 256, width = 44100.0 / 256;
     std::mt19937 gen(17);
     std::normal_distribution<double> value(0.0, 1.0);
-    std::uniform_int_distribution<int> turns(-3, 3), nudge(-40, 40);
+    std::uniform_int_distribution<int> turns(-7, 7), nudge(-40, 40);
     std::vector<double> re(kBins), im(kBins), magnitude(kBins), phase(kBins);
     std::vector<float> last(kBins), frequency[kPaths], magnitudeOut[kPaths], lastOut[kPaths];
     bool used[kBins];
@@ -177,15 +178,26 @@ TEST(Avx2PathsTest, AnalysisNextToTurnBoundaries) {
         for (int k = 0; k < kBins; ++k) {
             re[k] = static_cast<float>(value(gen));
             im[k] = static_cast<float>(value(gen));
-            magnitude[k] = std::hypot(re[k], im[k]);
             used[k] = k % 7 != 3;
-            // A last phase that puts the advance's deviation a few floats
-            // from an odd multiple of pi, or else anywhere.
-            const double target = std::atan2(im[k], re[k]) - k * expected - (2 * turns(gen) + 1) * 3.141592653589793;
-            last[k] = frame % 2 ? std::nextafter(static_cast<float>(target), 0.0f) : static_cast<float>(value(gen));
-            for (int n = nudge(gen); n != 0; n += n > 0 ? -1 : 1) {
-                last[k] = std::nextafter(last[k], n > 0 ? INFINITY : -INFINITY);
+            if (frame % 3 == 2) {
+                // A phase that puts the deviation within a few units in the
+                // last place of a multiple of pi, inside every enclosure.
+                last[k] = static_cast<float>(value(gen));
+                const double advance = last[k] + k * expected;
+                const double phase = advance - std::nearbyint(advance / 3.141592653589793) * 3.141592653589793;
+                const double radius = std::fabs(re[k]);
+                re[k] = std::cos(phase) * radius;
+                im[k] = std::sin(phase) * radius;
+            } else {
+                // A last phase that puts the deviation a few floats from a
+                // multiple of pi, or else anywhere.
+                const double target = std::atan2(im[k], re[k]) - k * expected - turns(gen) * 3.141592653589793;
+                last[k] = frame % 3 ? std::nextafter(static_cast<float>(target), 0.0f) : static_cast<float>(value(gen));
+                for (int n = nudge(gen); n != 0; n += n > 0 ? -1 : 1) {
+                    last[k] = std::nextafter(last[k], n > 0 ? INFINITY : -INFINITY);
+                }
             }
+            magnitude[k] = std::hypot(re[k], im[k]);
         }
         const auto kernels = {dsp::pitch::AnalyseUsedBins, dsp::pitch::avx2::AnalyseUsedBins,
                               dsp::pitch::avx512::AnalyseUsedBins};
@@ -198,6 +210,11 @@ TEST(Avx2PathsTest, AnalysisNextToTurnBoundaries) {
             kernel(re.data(), im.data(), used, magnitude.data(), phase.data(), lastOut[path].data(),
                    frequency[path].data(), magnitudeOut[path].data(), kBins, expected, width, 8);
             ++path;
+        }
+        for (int k = 0; k < kBins; ++k) {  // an unused bin's frequency is not read
+            for (auto& values : frequency) {
+                if (!used[k] && !values.empty()) values[k] = 0.0f;
+            }
         }
         ExpectPortableBytes(frequency, "frequencies of frame " + std::to_string(frame));
         ExpectPortableBytes(lastOut, "last phases of frame " + std::to_string(frame));
