@@ -64,7 +64,6 @@ SIMD __m256d Add(__m256d a, __m256d b) { return _mm256_add_pd(a, b); }
 SIMD __m256d Sub(__m256d a, __m256d b) { return _mm256_sub_pd(a, b); }
 SIMD __m256d Mul(__m256d a, __m256d b) { return _mm256_mul_pd(a, b); }
 SIMD __m256d Div(__m256d a, __m256d b) { return _mm256_div_pd(a, b); }
-SIMD __m256d Sqrt(__m256d a) { return _mm256_sqrt_pd(a); }
 SIMD __m256d MulAdd(__m256d a, __m256d b, __m256d c) { return _mm256_fmadd_pd(a, b, c); }      // a b + c
 SIMD __m256d NegMulAdd(__m256d a, __m256d b, __m256d c) { return _mm256_fnmadd_pd(a, b, c); }  // c - a b
 SIMD __m256d Min(__m256d a, __m256d b) { return _mm256_min_pd(a, b); }
@@ -95,7 +94,6 @@ SIMD __m256d Unset(__m256d, const bool* flags) {
 
 SIMD __m128i Truncate(__m256d v) { return _mm256_cvttpd_epi32(v); }
 SIMD __m256d ToDoubles(__m256d, __m128i v) { return _mm256_cvtepi32_pd(v); }
-SIMD __m256d ToDoubles(__m256d, __m128 v) { return _mm256_cvtps_pd(v); }
 SIMD __m256d Gather(__m256d, const double* table, __m128i index) {
     return _mm256_i32gather_pd(table, index, 8);
 }
@@ -162,7 +160,6 @@ SIMD __m512d Add(__m512d a, __m512d b) { return _mm512_add_pd(a, b); }
 SIMD __m512d Sub(__m512d a, __m512d b) { return _mm512_sub_pd(a, b); }
 SIMD __m512d Mul(__m512d a, __m512d b) { return _mm512_mul_pd(a, b); }
 SIMD __m512d Div(__m512d a, __m512d b) { return _mm512_div_pd(a, b); }
-SIMD __m512d Sqrt(__m512d a) { return _mm512_sqrt_pd(a); }
 SIMD __m512d MulAdd(__m512d a, __m512d b, __m512d c) { return _mm512_fmadd_pd(a, b, c); }
 SIMD __m512d NegMulAdd(__m512d a, __m512d b, __m512d c) { return _mm512_fnmadd_pd(a, b, c); }
 SIMD __m512d Min(__m512d a, __m512d b) { return _mm512_min_pd(a, b); }
@@ -194,7 +191,6 @@ SIMD __mmask8 Unset(__m512d, const bool* flags) {
 
 SIMD __m256i Truncate(__m512d v) { return _mm512_cvttpd_epi32(v); }
 SIMD __m512d ToDoubles(__m512d, __m256i v) { return _mm512_cvtepi32_pd(v); }
-SIMD __m512d ToDoubles(__m512d, __m256 v) { return _mm512_cvtps_pd(v); }
 SIMD __m512d Gather(__m512d, const double* table, __m256i index) {
     return _mm512_i32gather_pd(index, table, 8);
 }
