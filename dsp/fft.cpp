@@ -29,15 +29,16 @@ std::int32_t StageCount(std::int32_t n) {
 
 #if defined(__SSE2__)
 // The complex value pair held as doubles [re, im]: t = u * b is
-// [ur br - ui bi, ur bi + ui br], the subtraction done as the addition of
-// the negated product, which is the same operation in IEEE arithmetic.
+// [ur br - ui bi, ur bi + ui br], the difference and the sum each taken
+// where it belongs. (Adding the negated product instead would give the
+// same number but, where the product is a NaN, the NaN with its sign
+// flipped.)
 inline void Butterfly(float ur, float ui, float* a, float* b) {
     const __m128d vb = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b))));
     const __m128d va = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a))));
     const __m128d swapped = _mm_shuffle_pd(vb, vb, 1);  // [bi, br]
-    const __m128d negateLow = _mm_set_pd(0.0, -0.0);
-    const __m128d t = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(ur), vb),
-                                 _mm_xor_pd(_mm_mul_pd(_mm_set1_pd(ui), swapped), negateLow));
+    const __m128d p = _mm_mul_pd(_mm_set1_pd(ur), vb), q = _mm_mul_pd(_mm_set1_pd(ui), swapped);
+    const __m128d t = _mm_move_sd(_mm_add_pd(p, q), _mm_sub_pd(p, q));
     _mm_storel_pi(reinterpret_cast<__m64*>(b), _mm_cvtpd_ps(_mm_sub_pd(va, t)));
     _mm_storel_pi(reinterpret_cast<__m64*>(a), _mm_cvtpd_ps(_mm_add_pd(va, t)));
 }
@@ -67,12 +68,14 @@ __attribute__((target("avx2,fma"))) inline void ButterflyPair(__m256d ur, __m256
     a = _mm256_add_pd(a, t);
 }
 
-// Every stage of a transform of n >= 4 values, two butterflies at a time.
-// wre and wim hold each twiddle twice, stage after stage.
+// The stages of a transform of n >= 4 values from the first (0) or the
+// second (1), two butterflies at a time. wre and wim hold each twiddle
+// twice, stage after stage.
 __attribute__((target("avx2,fma"))) void StagesAvx2(float* data, std::int32_t n, std::int32_t stages,
-                                                   const double* wre, const double* wim) {
+                                                   std::int32_t first, const double* wre,
+                                                   const double* wim) {
     // Half-span 1: the groups are (a, b) pairs; two groups per step.
-    {
+    if (first == 0) {
         const __m256d ur = _mm256_set1_pd(wre[0]);
         const __m256d ui = _mm256_set1_pd(wim[0]);
         for (std::int32_t base = 0; base < n; base += 4) {
@@ -127,14 +130,15 @@ __attribute__((target("avx512f"))) inline void StoreEight(float* p, __m512d v) {
     _mm256_storeu_ps(p, _mm512_cvtpd_ps(v));
 }
 
-// Every stage of a transform of n >= 8 values, four butterflies at a time;
-// wre and wim as for StagesAvx2. The first two stages' groups are shorter
-// than four butterflies, so each step gathers them from eight complex
-// values (128-bit lanes: one complex value each) and puts them back.
+// The stages of a transform of n >= 8 values from the first (0) or the
+// second (1), four butterflies at a time; wre and wim as for StagesAvx2.
+// The first two stages' groups are shorter than four butterflies, so each
+// step gathers them from eight complex values (128-bit lanes: one complex
+// value each) and puts them back.
 __attribute__((target("avx512f"))) void StagesAvx512(float* data, std::int32_t n,
-                                                     std::int32_t stages, const double* wre,
-                                                     const double* wim) {
-    {  // half-span 1: lanes (a0 b0 a1 b1) (a2 b2 a3 b3)
+                                                     std::int32_t stages, std::int32_t first,
+                                                     const double* wre, const double* wim) {
+    if (first == 0) {  // half-span 1: lanes (a0 b0 a1 b1) (a2 b2 a3 b3)
         const __m512d ur = _mm512_set1_pd(wre[0]), ui = _mm512_set1_pd(wim[0]);
         const __m512i interleaveLow = _mm512_set_epi64(11, 10, 3, 2, 9, 8, 1, 0);
         const __m512i interleaveHigh = _mm512_set_epi64(15, 14, 7, 6, 13, 12, 5, 4);
@@ -231,20 +235,28 @@ void FftPlan::Run(float* data) const {
     RunReordered(data);
 }
 
-void FftPlan::RunReordered(float* data) const {
+void FftPlan::RunReordered(float* data) const { RunFrom(data, 0); }
+
+void FftPlan::RunAfterFirstStage(float* data) const { RunFrom(data, 1); }
+
+void FftPlan::FirstButterfly(float* place) { Butterfly(1.0f, 0.0f, place, place + 2); }
+
+void FftPlan::RunFrom(float* data, std::int32_t firstStage) const {
 #ifdef TOVANA_FFT_AVX2
     if (n_ >= 8 && UseFullWidthAvx512()) {
-        StagesAvx512(data, n_, stages_, twiddleRe2_.data(), twiddleIm2_.data());
+        StagesAvx512(data, n_, stages_, firstStage, twiddleRe2_.data(), twiddleIm2_.data());
         return;
     }
     if (n_ >= 4 && UseAvx2()) {
-        StagesAvx2(data, n_, stages_, twiddleRe2_.data(), twiddleIm2_.data());
+        StagesAvx2(data, n_, stages_, firstStage, twiddleRe2_.data(), twiddleIm2_.data());
         return;
     }
 #endif
-    const float* wre = twiddleRe_.data();
-    const float* wim = twiddleIm_.data();
-    for (std::int32_t s = 0, h = 1; s < stages_; ++s, h <<= 1) {
+    // Stage s holds 2^s twiddles, so the stages before firstStage hold
+    // 2^firstStage - 1.
+    const float* wre = twiddleRe_.data() + ((1 << firstStage) - 1);
+    const float* wim = twiddleIm_.data() + ((1 << firstStage) - 1);
+    for (std::int32_t s = firstStage, h = 1 << firstStage; s < stages_; ++s, h <<= 1) {
         // Butterflies within a stage are independent; each uses the twiddle
         // of its position j within its group.
         for (std::int32_t base = 0; base < n_; base += 2 * h) {

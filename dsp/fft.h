@@ -41,7 +41,17 @@ public:
     const std::int32_t* order() const { return order_.data(); }
     void RunReordered(float* data) const;
 
+    // RunReordered's first stage pairs places 2m and 2m + 1, with the
+    // twiddle (1, 0). FirstButterfly(place) does one such butterfly on
+    // place[0 .. 3]; a caller that does the whole first stage itself (where
+    // its values make that butterfly trivial) runs the rest with
+    // RunAfterFirstStage.
+    static void FirstButterfly(float* place);
+    void RunAfterFirstStage(float* data) const;
+
 private:
+    void RunFrom(float* data, std::int32_t firstStage) const;
+
     std::int32_t n_;
     std::int32_t stages_ = 0;
     std::vector<std::int32_t> swaps_;  // pairs of complex indices to exchange

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "dsp/fft.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #define TOVANA_PITCH_SSE2 1
@@ -65,24 +67,42 @@ inline float AdvancePhase(std::int32_t k, float frequency, float& phaseSum, doub
 
 // ---- whole loops ----------------------------------------------------------
 
-// (in[k] * window[k], 0) for k < n, as complex value order[k] of work (the
-// place the transform takes it from: FftPlan::order).
-inline void WindowFrame(const float* in, const double* window, const std::int32_t* order,
-                        float* work, std::int32_t n) {
-    std::int32_t k = 0;
-#if TOVANA_PITCH_SSE2
-    const __m128 zero = _mm_setzero_ps();
-    for (; k + 2 <= n; k += 2) {
-        const __m128d x = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + k))));
-        const __m128 pairs = _mm_unpacklo_ps(_mm_cvtpd_ps(_mm_mul_pd(x, _mm_loadu_pd(window + k))), zero);
-        _mm_storel_pi(reinterpret_cast<__m64*>(work + 2 * order[k]), pairs);
-        _mm_storeh_pi(reinterpret_cast<__m64*>(work + 2 * order[k + 1]), pairs);
+// ---- the transforms' first stage ------------------------------------------
+// Both transforms' first stage pairs places 2m and 2m + 1 with the twiddle
+// 1 (FftPlan::FirstButterfly), and what the pitch shifter puts there makes
+// nearly every such butterfly trivial: the loops below take their values
+// straight through it, in float arithmetic. That gives the bits the
+// transform's double butterfly gives: a product of a float with 1 or 0 is
+// exact, and the double sum of two floats, rounded to a float, is their
+// float sum.
+
+// Values a and b (b already times the twiddle) through the butterfly at
+// place[0 .. 3]: a + b, then a - b.
+inline void PlaceButterfly(float ar, float ai, float br, float bi, float* place) {
+    place[0] = ar + br;
+    place[1] = ai + bi;
+    place[2] = ar - br;
+    place[3] = ai - bi;
+}
+
+// The frame's values x[k] = float(in[k] window[k]) as complex values
+// (x, 0) through the forward transform's reordering (order: FftPlan::order)
+// and first stage, for n >= 2: values k < n/2 and k + n/2 meet at places
+// order[k] (even) and order[k] + 1. The twiddled (b, 0) is
+// (b, 0 b + 0): +0 for a finite b, NaN otherwise, as in the butterfly.
+inline void WindowPairs(const float* in, const double* window, const std::int32_t* order,
+                        float* work, std::int32_t n, std::int32_t first) {  // k >= first
+    const std::int32_t half = n / 2;
+    for (std::int32_t k = first; k < half; ++k) {
+        const float a = static_cast<float>(in[k] * window[k]);
+        const float b = static_cast<float>(in[k + half] * window[k + half]);
+        PlaceButterfly(a, 0.0f, b, 0.0f * b + 0.0f, work + 2 * order[k]);
     }
-#endif
-    for (; k < n; ++k) {
-        work[2 * order[k]] = static_cast<float>(in[k] * window[k]);
-        work[2 * order[k] + 1] = 0.0f;
-    }
+}
+
+inline void WindowFirstStage(const float* in, const double* window, const std::int32_t* order,
+                             float* work, std::int32_t n) {
+    WindowPairs(in, window, order, work, n, 0);
 }
 
 // Real and imaginary parts of bins 0 .. count-1 as doubles, and each bin's
@@ -190,20 +210,49 @@ inline void AdvancePhases(const float* frequency, float* phaseSum, double* phase
 // where a magnitude of 0 gives zeros whatever a finite phase's cosine and
 // sine (only the sign of such a zero could differ, +0 for -0, and a zero's
 // sign changes no nonzero sum or product downstream).
-inline void SynthesiseBin(float magnitude, double phase, float* work) {
+inline void SynthesiseBin(float magnitude, double phase, float& re, float& im) {
     double cosine = 0.0, sine = 0.0;
     if (!(magnitude == 0.0f && std::isfinite(phase))) {
         cosine = std::cos(phase);
         sine = std::sin(phase);
     }
-    work[0] = static_cast<float>(magnitude * cosine);
-    work[1] = static_cast<float>(magnitude * sine);
+    re = static_cast<float>(magnitude * cosine);
+    im = static_cast<float>(magnitude * sine);
 }
 
-// Bins 0 .. count-1, bin k as complex value order[k] of work.
-inline void SynthesiseBins(const float* magnitude, const double* phase, const std::int32_t* order,
-                           float* work, std::int32_t count) {
-    for (std::int32_t k = 0; k < count; ++k) SynthesiseBin(magnitude[k], phase[k], work + 2 * order[k]);
+// The synthesised spectrum's bins above `half` (of 2 half) are 0, so in the
+// inverse transform's first stage each bin k < half but bin 0 meets a 0 and
+// becomes (v + 0, v) of its value v (the first turns a -0 into +0). This
+// places bin k's value so, at places order[k] and order[k] + 1.
+inline void PlaceBin(float re, float im, float* place) { PlaceButterfly(re, im, 0.0f, 0.0f, place); }
+
+// Bins 0 .. count-1, each placed as PlaceBin has it.
+inline void SynthesiseLowerBins(const float* magnitude, const double* phase,
+                                const std::int32_t* order, float* work, std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) {
+        float re, im;
+        SynthesiseBin(magnitude[k], phase[k], re, im);
+        PlaceBin(re, im, work + 2 * order[k]);
+    }
+}
+
+// Bin `half` (place 1) and bin 0 (place 0, placed as PlaceBin has it, so
+// its value is at place 1) through their butterfly, the one that is not
+// trivial.
+inline void FinishFirstStage(float magnitude, double phase, float* work) {
+    work[0] = work[2];
+    work[1] = work[3];
+    SynthesiseBin(magnitude, phase, work[2], work[3]);
+    FftPlan::FirstButterfly(work);
+}
+
+// Bins 0 .. half of a spectrum of 2 half bins whose bins above `half` are
+// 0, through the inverse transform's reordering (order: FftPlan::order) and
+// first stage.
+inline void SynthesiseFirstStage(const float* magnitude, const double* phase,
+                                 const std::int32_t* order, float* work, std::int32_t half) {
+    SynthesiseLowerBins(magnitude, phase, order, work, half);
+    FinishFirstStage(magnitude[half], phase[half], work);
 }
 
 // accumulator[k] += twiceWindow[k] * re(work[k]) / scale for k < n, with the
@@ -233,8 +282,8 @@ inline void OverlapAdd(const float* work, const double* twiceWindow, double inve
 // The same loops four values at a time, for processors with AVX2 only, and
 // the enclosures that spare most of the C library's calls.
 namespace dsp::pitch::avx2 {
-void WindowFrame(const float* in, const double* window, const std::int32_t* order, float* work,
-                 std::int32_t n);
+void WindowFirstStage(const float* in, const double* window, const std::int32_t* order,
+                      float* work, std::int32_t n);
 void SplitBins(const float* work, double* re, double* im, double* magnitude, std::int32_t count);
 void AnalyseUsedBins(const double* re, const double* im, const bool* used, const double* magnitude,
                      double* phase, float* lastPhase, float* frequency, float* magnitudeOut,
@@ -242,8 +291,8 @@ void AnalyseUsedBins(const double* re, const double* im, const bool* used, const
                      std::int32_t oversampling);
 void AdvancePhases(const float* frequency, float* phaseSum, double* phase, std::int32_t count,
                    double expected, double binWidth, std::int32_t oversampling);
-void SynthesiseBins(const float* magnitude, const double* phase, const std::int32_t* order,
-                    float* work, std::int32_t count);
+void SynthesiseFirstStage(const float* magnitude, const double* phase,
+                          const std::int32_t* order, float* work, std::int32_t half);
 void OverlapAdd(const float* work, const double* twiceWindow, double inverseScale,
                 float* accumulator, std::int32_t n);
 }  // namespace dsp::pitch::avx2
@@ -254,7 +303,7 @@ void AnalyseUsedBins(const double* re, const double* im, const bool* used, const
                      double* phase, float* lastPhase, float* frequency, float* magnitudeOut,
                      std::int32_t count, double expected, double binWidth,
                      std::int32_t oversampling);
-void SynthesiseBins(const float* magnitude, const double* phase, const std::int32_t* order,
-                    float* work, std::int32_t count);
+void SynthesiseFirstStage(const float* magnitude, const double* phase,
+                          const std::int32_t* order, float* work, std::int32_t half);
 }  // namespace dsp::pitch::avx512
 #endif

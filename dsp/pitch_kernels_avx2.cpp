@@ -17,15 +17,18 @@ AVX2_KERNEL inline __m256d Four(const float* p) { return _mm256_cvtps_pd(_mm_loa
 
 }  // namespace
 
-AVX2_KERNEL void WindowFrame(const float* in, const double* window, const std::int32_t* order,
-                             float* work, std::int32_t n) {
+AVX2_KERNEL void WindowFirstStage(const float* in, const double* window, const std::int32_t* order,
+                                  float* work, std::int32_t n) {
+    const std::int32_t half = n / 2;
     std::int32_t k = 0;
     const __m128 zero = _mm_setzero_ps();
-    for (; k + 4 <= n; k += 4) {
-        const __m128 y = _mm256_cvtpd_ps(_mm256_mul_pd(Four(in + k), _mm256_loadu_pd(window + k)));
-        simd::StoreInOrder(y, zero, order + k, work);
+    for (; k + 4 <= half; k += 4) {
+        const __m128 a = _mm256_cvtpd_ps(_mm256_mul_pd(Four(in + k), _mm256_loadu_pd(window + k)));
+        const __m128 b = _mm256_cvtpd_ps(_mm256_mul_pd(Four(in + half + k), _mm256_loadu_pd(window + half + k)));
+        const __m128 bIm = _mm_add_ps(_mm_mul_ps(zero, b), zero);  // the twiddled b's: 0 b + 0
+        simd::StoreButterfliesInOrder(a, zero, b, bIm, order + k, work);
     }
-    pitch::WindowFrame(in + k, window + k, order + k, work, n - k);
+    WindowPairs(in, window, order, work, n, k);
 }
 
 AVX2_KERNEL void SplitBins(const float* work, double* re, double* im, double* magnitude,
@@ -73,9 +76,9 @@ AVX2_KERNEL void AdvancePhases(const float* frequency, float* phaseSum, double* 
     }
 }
 
-AVX2_KERNEL void SynthesiseBins(const float* magnitude, const double* phase,
-                                const std::int32_t* order, float* work, std::int32_t count) {
-    simd_kernels::SynthesiseBins<simd::Four>(magnitude, phase, order, work, count);
+AVX2_KERNEL void SynthesiseFirstStage(const float* magnitude, const double* phase,
+                                      const std::int32_t* order, float* work, std::int32_t half) {
+    simd_kernels::SynthesiseFirstStage<simd::Four>(magnitude, phase, order, work, half);
 }
 
 AVX2_KERNEL void OverlapAdd(const float* work, const double* twiceWindow, double inverseScale,

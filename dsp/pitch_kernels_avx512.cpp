@@ -18,9 +18,9 @@ TOVANA_AVX512 void AnalyseUsedBins(const double* re, const double* im, const boo
                                            magnitudeOut, count, expected, binWidth, oversampling);
 }
 
-TOVANA_AVX512 void SynthesiseBins(const float* magnitude, const double* phase,
-                                  const std::int32_t* order, float* work, std::int32_t count) {
-    simd_kernels::SynthesiseBins<simd::Eight>(magnitude, phase, order, work, count);
+TOVANA_AVX512 void SynthesiseFirstStage(const float* magnitude, const double* phase,
+                                        const std::int32_t* order, float* work, std::int32_t half) {
+    simd_kernels::SynthesiseFirstStage<simd::Eight>(magnitude, phase, order, work, half);
 }
 
 }  // namespace dsp::pitch::avx512

@@ -149,15 +149,17 @@ SIMD void AnalyseUsedBins(const double* re, const double* im, const bool* used,
 }
 
 // A bin keeps float(m cos) and float(m sin), both monotonic in the cosine
-// and the sine (m is never negative).
+// and the sine (m is never negative); pitch::SynthesiseFirstStage places
+// them.
 template <class W>
-SIMD void SynthesiseBins(const float* magnitude, const double* phase, const std::int32_t* order,
-                         float* work, std::int32_t count) {
+SIMD void SynthesiseFirstStage(const float* magnitude, const double* phase,
+                               const std::int32_t* order, float* work, std::int32_t half) {
     using V = Doubles<W>;
     using Floats = typename W::Floats;
     constexpr int kLanes = W::kLanes, kAll = (1 << kLanes) - 1;
+    const Floats zero = Splat(Floats{}, 0.0f);
     std::int32_t k = 0;
-    for (; k + kLanes <= count; k += kLanes) {
+    for (; k + kLanes <= half; k += kLanes) {
         const V m = Load(V{}, magnitude + k), x = Load(V{}, phase + k);
         Enclosure<W> c, s;
         enclosures::EncloseSinCos(x, c, s);
@@ -169,13 +171,17 @@ SIMD void SynthesiseBins(const float* magnitude, const double* phase, const std:
         const int silent = Bits(And(Compare<_CMP_EQ_OQ>(m, Splat(V{}, 0.0)),
                                     Compare<_CMP_LT_OQ>(Abs(x), Splat(V{}, __builtin_inf()))));
         const int keep = kAll & ~silent;
-        StoreInOrder(KeepWhere(keep, reLow), KeepWhere(keep, imLow), order + k, work);
+        StoreButterfliesInOrder(KeepWhere(keep, reLow), KeepWhere(keep, imLow), zero, zero, order + k, work);
         const int decided = silent | (positive & SameFloats(reLow, reHigh) & SameFloats(imLow, imHigh));
         for (int i = 0; i < kLanes; ++i) {
-            if (!(decided >> i & 1)) SynthesiseBin(magnitude[k + i], phase[k + i], work + 2 * order[k + i]);
+            if (decided >> i & 1) continue;
+            float re, im;
+            SynthesiseBin(magnitude[k + i], phase[k + i], re, im);
+            PlaceBin(re, im, work + 2 * order[k + i]);
         }
     }
-    pitch::SynthesiseBins(magnitude + k, phase + k, order + k, work, count - k);
+    SynthesiseLowerBins(magnitude + k, phase + k, order + k, work, half - k);
+    FinishFirstStage(magnitude[half], phase[half], work);
 }
 
 #undef SIMD

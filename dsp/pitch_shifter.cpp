@@ -65,27 +65,29 @@ inline bool SourceBin(std::int32_t j, double inverseFactor, std::int32_t half, s
 // The whole-loop kernels, with AVX2 where the processor has it, and the
 // analysis and synthesis with AVX-512 where it runs that at full width.
 struct Kernels {
-    decltype(&pitch::WindowFrame) windowFrame;
+    decltype(&pitch::WindowFirstStage) windowFirstStage;
     decltype(&pitch::SplitBins) splitBins;
     decltype(&pitch::AnalyseUsedBins) analyseUsedBins;
     decltype(&pitch::AdvancePhases) advancePhases;
-    decltype(&pitch::SynthesiseBins) synthesiseBins;
+    decltype(&pitch::SynthesiseFirstStage) synthesiseFirstStage;
     decltype(&pitch::OverlapAdd) overlapAdd;
 };
 
 Kernels ChooseKernels() {
 #if TOVANA_PITCH_AVX2
     if (UseFullWidthAvx512()) {
-        return {pitch::avx2::WindowFrame,   pitch::avx2::SplitBins,        pitch::avx512::AnalyseUsedBins,
-                pitch::avx2::AdvancePhases, pitch::avx512::SynthesiseBins, pitch::avx2::OverlapAdd};
+        return {pitch::avx2::WindowFirstStage, pitch::avx2::SplitBins,
+                pitch::avx512::AnalyseUsedBins, pitch::avx2::AdvancePhases,
+                pitch::avx512::SynthesiseFirstStage, pitch::avx2::OverlapAdd};
     }
     if (UseAvx2()) {
-        return {pitch::avx2::WindowFrame,   pitch::avx2::SplitBins,      pitch::avx2::AnalyseUsedBins,
-                pitch::avx2::AdvancePhases, pitch::avx2::SynthesiseBins, pitch::avx2::OverlapAdd};
+        return {pitch::avx2::WindowFirstStage, pitch::avx2::SplitBins,
+                pitch::avx2::AnalyseUsedBins,  pitch::avx2::AdvancePhases,
+                pitch::avx2::SynthesiseFirstStage, pitch::avx2::OverlapAdd};
     }
 #endif
-    return {pitch::WindowFrame,   pitch::SplitBins,      pitch::AnalyseUsedBins,
-            pitch::AdvancePhases, pitch::SynthesiseBins, pitch::OverlapAdd};
+    return {pitch::WindowFirstStage, pitch::SplitBins,           pitch::AnalyseUsedBins,
+            pitch::AdvancePhases,    pitch::SynthesiseFirstStage, pitch::OverlapAdd};
 }
 
 bool ValidShape(std::int32_t frame, std::int32_t oversampling) {
@@ -167,8 +169,8 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     const double expected = kTwoPi * step / frame;
 
     const Kernels kernels = ChooseKernels();
-    kernels.windowFrame(inFifo_, tables.window.data(), tables.forward.order(), work_, frame);
-    tables.forward.RunReordered(work_);
+    kernels.windowFirstStage(inFifo_, tables.window.data(), tables.forward.order(), work_, frame);
+    tables.forward.RunAfterFirstStage(work_);
 
     // Analysis: each bin's magnitude and its true frequency from the phase
     // advance since the last frame, the advance's deviation wrapped to
@@ -238,9 +240,9 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
                           oversampling);
     // Each bin's (m cos, m sin), from the C library's cos and sin where no
     // enclosure of theirs decides the floats.
-    std::memset(work_, 0, sizeof(float) * 2 * frame);  // the bins above `bins` are 0
-    kernels.synthesiseBins(synthesisMagnitude_, phase_, tables.inverse.order(), work_, bins);
-    tables.inverse.RunReordered(work_);
+    // The bins above `half` are 0.
+    kernels.synthesiseFirstStage(synthesisMagnitude_, phase_, tables.inverse.order(), work_, half);
+    tables.inverse.RunAfterFirstStage(work_);
 
     // The synthesis window, scaled by 2 / ((N/2) O); that divisor is a power
     // of two, so its reciprocal is exact.

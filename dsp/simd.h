@@ -125,14 +125,20 @@ SIMD int SameFloats(__m128 a, __m128 b) {
 }
 SIMD int Positive(__m128 a) { return _mm_movemask_ps(_mm_cmpgt_ps(a, _mm_setzero_ps())); }
 SIMD __m128 LoadFloats(__m128, const float* p) { return _mm_loadu_ps(p); }
-// Real and imaginary parts, lane by lane, to the complex values order[0..3]
-// of work.
-SIMD void StoreInOrder(__m128 re, __m128 im, const std::int32_t* order, float* work) {
-    const __m128 first = _mm_unpacklo_ps(re, im), second = _mm_unpackhi_ps(re, im);
-    _mm_storel_pi(reinterpret_cast<__m64*>(work + 2 * order[0]), first);
-    _mm_storeh_pi(reinterpret_cast<__m64*>(work + 2 * order[1]), first);
-    _mm_storel_pi(reinterpret_cast<__m64*>(work + 2 * order[2]), second);
-    _mm_storeh_pi(reinterpret_cast<__m64*>(work + 2 * order[3]), second);
+// Lane i's butterfly of a and b (b already times the twiddle) to place
+// order[i] of work: a + b there and a - b after it, as
+// pitch::PlaceButterfly has it.
+SIMD void StoreButterfliesInOrder(__m128 aRe, __m128 aIm, __m128 bRe, __m128 bIm,
+                                  const std::int32_t* order, float* work) {
+    const __m128 sumRe = _mm_add_ps(aRe, bRe), sumIm = _mm_add_ps(aIm, bIm);
+    const __m128 differenceRe = _mm_sub_ps(aRe, bRe), differenceIm = _mm_sub_ps(aIm, bIm);
+    const __m128 sums = _mm_unpacklo_ps(sumRe, sumIm), differences = _mm_unpacklo_ps(differenceRe, differenceIm);
+    _mm_storeu_ps(work + 2 * order[0], _mm_movelh_ps(sums, differences));
+    _mm_storeu_ps(work + 2 * order[1], _mm_movehl_ps(differences, sums));
+    const __m128 moreSums = _mm_unpackhi_ps(sumRe, sumIm);
+    const __m128 moreDifferences = _mm_unpackhi_ps(differenceRe, differenceIm);
+    _mm_storeu_ps(work + 2 * order[2], _mm_movelh_ps(moreSums, moreDifferences));
+    _mm_storeu_ps(work + 2 * order[3], _mm_movehl_ps(moreDifferences, moreSums));
 }
 
 #ifdef TOVANA_SIMD_WIDE
@@ -225,9 +231,12 @@ SIMD int SameFloats(__m256 a, __m256 b) {
 }
 SIMD int Positive(__m256 a) { return _mm256_movemask_ps(_mm256_cmp_ps(a, _mm256_setzero_ps(), _CMP_GT_OQ)); }
 SIMD __m256 LoadFloats(__m256, const float* p) { return _mm256_loadu_ps(p); }
-SIMD void StoreInOrder(__m256 re, __m256 im, const std::int32_t* order, float* work) {
-    StoreInOrder(_mm256_castps256_ps128(re), _mm256_castps256_ps128(im), order, work);
-    StoreInOrder(_mm256_extractf128_ps(re, 1), _mm256_extractf128_ps(im, 1), order + 4, work);
+SIMD void StoreButterfliesInOrder(__m256 aRe, __m256 aIm, __m256 bRe, __m256 bIm,
+                                  const std::int32_t* order, float* work) {
+    StoreButterfliesInOrder(_mm256_castps256_ps128(aRe), _mm256_castps256_ps128(aIm),
+                            _mm256_castps256_ps128(bRe), _mm256_castps256_ps128(bIm), order, work);
+    StoreButterfliesInOrder(_mm256_extractf128_ps(aRe, 1), _mm256_extractf128_ps(aIm, 1),
+                            _mm256_extractf128_ps(bRe, 1), _mm256_extractf128_ps(bIm, 1), order + 4, work);
 }
 #endif
 

@@ -120,8 +120,9 @@ TEST(Avx2PathsTest, TransformsOfEverySizeAndSign) {
         for (int sign : {-1, 1}) {
             std::vector<float> input(2 * n);
             for (float& v : input) v = value(gen);
-            input[0] = -0.0f;  // signed zeros and a huge value take their paths too
+            input[0] = -0.0f;  // signed zeros, a huge value and a NaN take their paths too
             if (n > 2) input[3] = 3e38f;
+            if (n > 4) input[5] = NAN;
             const dsp::FftPlan plan(n, sign);
             std::vector<float> results[kPaths];
             const bool ran = EveryPath([&](int path) {
@@ -148,6 +149,8 @@ TEST(Avx2PathsTest, PitchShifterOnExtremeInput) {
             input[i] = scale * noise(gen);
             if (i % 777 == 0) input[i] = 1e4f;
         }
+        input[input.size() - 3000] = INFINITY;
+        input[input.size() - 1000] = NAN;
         std::vector<float> results[kPaths];
         const bool ran = EveryPath([&](int path) {
             dsp::PitchShifter shifter;
