@@ -1,6 +1,7 @@
 // The complex FFT: against a direct DFT, the inverse round trip, and bit for
 // bit against the plain transform that runs the twiddle recurrence inline,
-// also where the caller puts the values in the transform's order itself.
+// also where the caller puts the values in the transform's order, or runs
+// its first stage, itself.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,6 +96,10 @@ TEST(FftTest, PlanGivesTheSameBitsAsTheInlineRecurrence) {
                 for (int k = 0; k < n; ++k) {
                     std::copy_n(&fast[2 * k], 2, &placed[2 * plan.order()[k]]);
                 }
+                // And the first stage done butterfly by butterfly.
+                std::vector<float> staged = placed;
+                for (int m = 0; m < n; m += 2) dsp::FftPlan::FirstButterfly(&staged[2 * m]);
+                plan.RunAfterFirstStage(staged.data());
                 plan.Run(fast.data());
                 plan.RunReordered(placed.data());
                 reference::Fft(plain.data(), n, sign);
@@ -102,6 +107,8 @@ TEST(FftTest, PlanGivesTheSameBitsAsTheInlineRecurrence) {
                     << "n " << n << " sign " << sign;
                 ASSERT_EQ(0, std::memcmp(placed.data(), plain.data(), fast.size() * sizeof(float)))
                     << "reordered, n " << n << " sign " << sign;
+                ASSERT_EQ(0, std::memcmp(staged.data(), plain.data(), fast.size() * sizeof(float)))
+                    << "after the first stage, n " << n << " sign " << sign;
             }
         }
     }
