@@ -131,6 +131,32 @@ inline void SplitBins(const float* work, double* re, double* im, double* magnitu
     }
 }
 
+// A bin is used where it is a source and its magnitude as a float is
+// positive. An unused bin keeps this frame's values (previous) for later;
+// a used one whose phase waited (pending) takes it now, before they are
+// overwritten: its last phase becomes the C library's atan2 of them.
+inline void MarkUsedBin(std::int32_t k, bool isSource, const double* re, const double* im,
+                        const double* magnitude, bool* used, bool* pending, float* previousRe,
+                        float* previousIm, float* lastPhase) {
+    used[k] = isSource && static_cast<float>(magnitude[k]) > 0.0f;
+    if (used[k] && pending[k]) {
+        lastPhase[k] = static_cast<float>(std::atan2(static_cast<double>(previousIm[k]),
+                                                     static_cast<double>(previousRe[k])));
+    }
+    pending[k] = !used[k];
+    previousRe[k] = static_cast<float>(re[k]);  // floats from the work area: exact
+    previousIm[k] = static_cast<float>(im[k]);
+}
+
+// Bins 0 .. count-1, as MarkUsedBin has it.
+inline void MarkUsedBins(const bool* isSource, const double* re, const double* im,
+                         const double* magnitude, bool* used, bool* pending, float* previousRe,
+                         float* previousIm, float* lastPhase, std::int32_t count) {
+    for (std::int32_t k = 0; k < count; ++k) {
+        MarkUsedBin(k, isSource[k], re, im, magnitude, used, pending, previousRe, previousIm, lastPhase);
+    }
+}
+
 // Bins 0 .. count-1: frequencies from the phases, last phases updated,
 // magnitudes stored as floats.
 inline void AnalyseBins(const double* phase, const double* magnitude, float* lastPhase,
@@ -179,6 +205,38 @@ inline void AnalyseUsedBins(const double* re, const double* im, const bool* used
     for (std::int32_t k = 0; k < count; ++k) phase[k] = used[k] ? std::atan2(im[k], re[k]) : 0.0;
     AnalyseBins(phase, magnitude, lastPhase, frequency, magnitudeOut, count, expected, binWidth,
                 oversampling);
+}
+
+// Output bin j pulls its magnitude and frequency from its source bin
+// sources[j] (none where -1), the frequency times the factor; a bin with a
+// source but left without frequency inherits its lower neighbour's.
+inline void MapBin(std::int32_t j, const std::int32_t* sources, float factor,
+                   const float* analysisMagnitude, const float* analysisFrequency,
+                   float* synthesisMagnitude, float* synthesisFrequency) {
+    const std::int32_t src = sources[j];
+    float magnitude = 0.0f, frequency = 0.0f;
+    if (src >= 0) {
+        if (analysisMagnitude[src] > 0.0f) {
+            magnitude = analysisMagnitude[src];
+            frequency = static_cast<float>(static_cast<double>(factor) * analysisFrequency[src]);
+        }
+        if (frequency == 0.0f && j > 0) {
+            frequency = synthesisFrequency[j - 1];
+            magnitude = synthesisMagnitude[j - 1];
+        }
+    }
+    synthesisMagnitude[j] = magnitude;
+    synthesisFrequency[j] = frequency;
+}
+
+// Output bins 0 .. count-1, in order, as MapBin has it.
+inline void MapBins(const std::int32_t* sources, float factor, const float* analysisMagnitude,
+                    const float* analysisFrequency, float* synthesisMagnitude,
+                    float* synthesisFrequency, std::int32_t count) {
+    for (std::int32_t j = 0; j < count; ++j) {
+        MapBin(j, sources, factor, analysisMagnitude, analysisFrequency, synthesisMagnitude,
+               synthesisFrequency);
+    }
 }
 
 // Bins 0 .. count-1: running phases advanced, each returned as a double.
@@ -285,10 +343,16 @@ namespace dsp::pitch::avx2 {
 void WindowFirstStage(const float* in, const double* window, const std::int32_t* order,
                       float* work, std::int32_t n);
 void SplitBins(const float* work, double* re, double* im, double* magnitude, std::int32_t count);
+void MarkUsedBins(const bool* isSource, const double* re, const double* im, const double* magnitude,
+                  bool* used, bool* pending, float* previousRe, float* previousIm, float* lastPhase,
+                  std::int32_t count);
 void AnalyseUsedBins(const double* re, const double* im, const bool* used, const double* magnitude,
                      double* phase, float* lastPhase, float* frequency, float* magnitudeOut,
                      std::int32_t count, double expected, double binWidth,
                      std::int32_t oversampling);
+void MapBins(const std::int32_t* sources, float factor, const float* analysisMagnitude,
+             const float* analysisFrequency, float* synthesisMagnitude, float* synthesisFrequency,
+             std::int32_t count);
 void AdvancePhases(const float* frequency, float* phaseSum, double* phase, std::int32_t count,
                    double expected, double binWidth, std::int32_t oversampling);
 void SynthesiseFirstStage(const float* magnitude, const double* phase,

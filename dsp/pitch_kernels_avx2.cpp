@@ -4,6 +4,8 @@
 // and synthesis are those of dsp/pitch_kernels_simd.h.
 #include "dsp/pitch_kernels.h"
 
+#include <cstring>
+
 #if TOVANA_PITCH_AVX2
 #define TOVANA_SIMD_TARGET TOVANA_AVX2_FMA
 #include "dsp/pitch_kernels_simd.h"
@@ -48,12 +50,78 @@ AVX2_KERNEL void SplitBins(const float* work, double* re, double* im, double* ma
     pitch::SplitBins(work + 2 * k, re + k, im + k, magnitude + k, count - k);
 }
 
+// Four bools as the bits 0 .. 3, and back.
+AVX2_KERNEL inline int FlagBits(const bool* flags) {
+    std::int32_t bytes;
+    std::memcpy(&bytes, flags, sizeof bytes);
+    return ~_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_cvtsi32_si128(bytes), _mm_setzero_si128())) & 15;
+}
+
+AVX2_KERNEL inline void StoreFlags(bool* flags, int bits) {
+    const std::uint32_t bytes = (bits & 1) | (bits & 2) << 7 | (bits & 4) << 14 | (bits & 8) << 21;
+    std::memcpy(flags, &bytes, sizeof bytes);
+}
+
+AVX2_KERNEL void MarkUsedBins(const bool* isSource, const double* re, const double* im,
+                              const double* magnitude, bool* used, bool* pending, float* previousRe,
+                              float* previousIm, float* lastPhase, std::int32_t count) {
+    std::int32_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m128 m = _mm256_cvtpd_ps(_mm256_loadu_pd(magnitude + k));
+        const int usedBits = FlagBits(isSource + k) & _mm_movemask_ps(_mm_cmpgt_ps(m, _mm_setzero_ps()));
+        const int waking = usedBits & FlagBits(pending + k);
+        for (int i = 0; i < 4; ++i) {
+            if (!(waking >> i & 1)) continue;
+            lastPhase[k + i] = static_cast<float>(std::atan2(static_cast<double>(previousIm[k + i]),
+                                                             static_cast<double>(previousRe[k + i])));
+        }
+        StoreFlags(used + k, usedBits);
+        StoreFlags(pending + k, ~usedBits & 15);
+        _mm_storeu_ps(previousRe + k, _mm256_cvtpd_ps(_mm256_loadu_pd(re + k)));
+        _mm_storeu_ps(previousIm + k, _mm256_cvtpd_ps(_mm256_loadu_pd(im + k)));
+    }
+    for (; k < count; ++k) {
+        MarkUsedBin(k, isSource[k], re, im, magnitude, used, pending, previousRe, previousIm, lastPhase);
+    }
+}
+
 AVX2_KERNEL void AnalyseUsedBins(const double* re, const double* im, const bool* used,
                                  const double* magnitude, double* phase, float* lastPhase,
                                  float* frequency, float* magnitudeOut, std::int32_t count,
                                  double expected, double binWidth, std::int32_t oversampling) {
     simd_kernels::AnalyseUsedBins<simd::Four>(re, im, used, magnitude, phase, lastPhase, frequency,
                                            magnitudeOut, count, expected, binWidth, oversampling);
+}
+
+// Eight output bins at a time, their sources' values gathered; the float
+// product of two floats is the product in double rounded to a float (it
+// is exact there). Bins that inherit do so afterwards, in order.
+AVX2_KERNEL void MapBins(const std::int32_t* sources, float factor, const float* analysisMagnitude,
+                         const float* analysisFrequency, float* synthesisMagnitude,
+                         float* synthesisFrequency, std::int32_t count) {
+    const __m256 zero = _mm256_setzero_ps(), vFactor = _mm256_set1_ps(factor);
+    std::int32_t j = 0;
+    for (; j + 8 <= count; j += 8) {
+        const __m256i src = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sources + j));
+        const __m256 valid = _mm256_castsi256_ps(_mm256_cmpgt_epi32(src, _mm256_set1_epi32(-1)));
+        const __m256 m = _mm256_mask_i32gather_ps(zero, analysisMagnitude, src, valid, 4);
+        const __m256 f = _mm256_mask_i32gather_ps(zero, analysisFrequency, src, valid, 4);
+        const __m256 positive = _mm256_cmp_ps(m, zero, _CMP_GT_OQ);
+        const __m256 frequency = _mm256_and_ps(positive, _mm256_mul_ps(vFactor, f));
+        _mm256_storeu_ps(synthesisMagnitude + j, _mm256_and_ps(positive, m));
+        _mm256_storeu_ps(synthesisFrequency + j, frequency);
+        int inheriting = _mm256_movemask_ps(_mm256_and_ps(valid, _mm256_cmp_ps(frequency, zero, _CMP_EQ_OQ)));
+        if (j == 0) inheriting &= ~1;
+        for (int i = 0; inheriting != 0; ++i, inheriting >>= 1) {
+            if (!(inheriting & 1)) continue;
+            synthesisFrequency[j + i] = synthesisFrequency[j + i - 1];
+            synthesisMagnitude[j + i] = synthesisMagnitude[j + i - 1];
+        }
+    }
+    for (; j < count; ++j) {
+        MapBin(j, sources, factor, analysisMagnitude, analysisFrequency, synthesisMagnitude,
+               synthesisFrequency);
+    }
 }
 
 AVX2_KERNEL void AdvancePhases(const float* frequency, float* phaseSum, double* phase,

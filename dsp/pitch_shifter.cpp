@@ -67,7 +67,9 @@ inline bool SourceBin(std::int32_t j, double inverseFactor, std::int32_t half, s
 struct Kernels {
     decltype(&pitch::WindowFirstStage) windowFirstStage;
     decltype(&pitch::SplitBins) splitBins;
+    decltype(&pitch::MarkUsedBins) markUsedBins;
     decltype(&pitch::AnalyseUsedBins) analyseUsedBins;
+    decltype(&pitch::MapBins) mapBins;
     decltype(&pitch::AdvancePhases) advancePhases;
     decltype(&pitch::SynthesiseFirstStage) synthesiseFirstStage;
     decltype(&pitch::OverlapAdd) overlapAdd;
@@ -76,18 +78,21 @@ struct Kernels {
 Kernels ChooseKernels() {
 #if TOVANA_PITCH_AVX2
     if (UseFullWidthAvx512()) {
-        return {pitch::avx2::WindowFirstStage, pitch::avx2::SplitBins,
-                pitch::avx512::AnalyseUsedBins, pitch::avx2::AdvancePhases,
+        return {pitch::avx2::WindowFirstStage,    pitch::avx2::SplitBins,
+                pitch::avx2::MarkUsedBins,        pitch::avx512::AnalyseUsedBins,
+                pitch::avx2::MapBins,             pitch::avx2::AdvancePhases,
                 pitch::avx512::SynthesiseFirstStage, pitch::avx2::OverlapAdd};
     }
     if (UseAvx2()) {
-        return {pitch::avx2::WindowFirstStage, pitch::avx2::SplitBins,
-                pitch::avx2::AnalyseUsedBins,  pitch::avx2::AdvancePhases,
+        return {pitch::avx2::WindowFirstStage,  pitch::avx2::SplitBins,
+                pitch::avx2::MarkUsedBins,      pitch::avx2::AnalyseUsedBins,
+                pitch::avx2::MapBins,           pitch::avx2::AdvancePhases,
                 pitch::avx2::SynthesiseFirstStage, pitch::avx2::OverlapAdd};
     }
 #endif
-    return {pitch::WindowFirstStage, pitch::SplitBins,           pitch::AnalyseUsedBins,
-            pitch::AdvancePhases,    pitch::SynthesiseFirstStage, pitch::OverlapAdd};
+    return {pitch::WindowFirstStage, pitch::SplitBins,     pitch::MarkUsedBins,
+            pitch::AnalyseUsedBins,  pitch::MapBins,       pitch::AdvancePhases,
+            pitch::SynthesiseFirstStage, pitch::OverlapAdd};
 }
 
 bool ValidShape(std::int32_t frame, std::int32_t oversampling) {
@@ -179,7 +184,7 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     // positive magnitude; the other bins' phases wait (pending_) until a
     // frame uses them, since atan2 is a pure function of the kept values.
     // A used bin calls the C library's atan2 only where no enclosure of its
-    // result decides what the analysis keeps (dsp/pitch_kernels_avx2.cpp).
+    // result decides what the analysis keeps (dsp/pitch_kernels_simd.h).
     kernels.splitBins(work_, re_, im_, magnitude_, bins);
     // Each output bin's source, worked out again only for a new factor or
     // frame (the factor compared bit for bit).
@@ -196,43 +201,17 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
         sourcesFactor_ = factor;
         sourcesHalf_ = half;
     }
-    // A bin is used where it is a source and its magnitude as a float is
-    // positive. An unused bin keeps this frame's values for later; a used
-    // one whose phase waited takes it now, before they are overwritten.
-    for (std::int32_t k = 0; k < bins; ++k) {
-        used_[k] = isSource_[k] && static_cast<float>(magnitude_[k]) > 0.0f;
-    }
-    for (std::int32_t k = 0; k < bins; ++k) {
-        if (used_[k] && pending_[k]) {
-            lastPhase_[k] = static_cast<float>(std::atan2(static_cast<double>(previousIm_[k]),
-                                                          static_cast<double>(previousRe_[k])));
-        }
-        pending_[k] = !used_[k];
-        previousRe_[k] = static_cast<float>(re_[k]);  // floats from the work area: exact
-        previousIm_[k] = static_cast<float>(im_[k]);
-    }
+    // Which bins are used; the phases that waited for a frame that uses them.
+    kernels.markUsedBins(isSource_, re_, im_, magnitude_, used_, pending_, previousRe_, previousIm_,
+                         lastPhase_, bins);
     kernels.analyseUsedBins(re_, im_, used_, magnitude_, phase_, lastPhase_, analysisFrequency_,
                             analysisMagnitude_, bins, expected, binWidth, oversampling);
 
     // Each output bin pulls from the source bin trunc(j / factor); a bin
     // with a source but left without frequency inherits its lower
     // neighbour. Bins beyond `half` are never read.
-    for (std::int32_t j = 0; j <= half; ++j) {
-        const std::int32_t src = sources_[j];
-        float magnitude = 0.0f, frequency = 0.0f;
-        if (src >= 0) {
-            if (analysisMagnitude_[src] > 0.0f) {
-                magnitude = analysisMagnitude_[src];
-                frequency = static_cast<float>(static_cast<double>(factor) * analysisFrequency_[src]);
-            }
-            if (frequency == 0.0f && j > 0) {
-                frequency = synthesisFrequency_[j - 1];
-                magnitude = synthesisMagnitude_[j - 1];
-            }
-        }
-        synthesisMagnitude_[j] = magnitude;
-        synthesisFrequency_[j] = frequency;
-    }
+    kernels.mapBins(sources_, factor, analysisMagnitude_, analysisFrequency_, synthesisMagnitude_,
+                    synthesisFrequency_, bins);
 
     // Synthesis: advance each bin's running phase by its frequency's share
     // of a hop; the sum is kept as a float and used as kept.
