@@ -69,9 +69,8 @@ AVX2_KERNEL void MarkUsedBins(const bool* isSource, const double* re, const doub
     for (; k + 4 <= count; k += 4) {
         const __m128 m = _mm256_cvtpd_ps(_mm256_loadu_pd(magnitude + k));
         const int usedBits = FlagBits(isSource + k) & _mm_movemask_ps(_mm_cmpgt_ps(m, _mm_setzero_ps()));
-        const int waking = usedBits & FlagBits(pending + k);
-        for (int i = 0; i < 4; ++i) {
-            if (!(waking >> i & 1)) continue;
+        for (int waking = usedBits & FlagBits(pending + k), i = 0; waking != 0; ++i, waking >>= 1) {
+            if (!(waking & 1)) continue;
             lastPhase[k + i] = static_cast<float>(std::atan2(static_cast<double>(previousIm[k + i]),
                                                              static_cast<double>(previousRe[k + i])));
         }

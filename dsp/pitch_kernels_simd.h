@@ -173,8 +173,8 @@ SIMD void SynthesiseFirstStage(const float* magnitude, const double* phase,
         const int keep = kAll & ~silent;
         StoreButterfliesInOrder(KeepWhere(keep, reLow), KeepWhere(keep, imLow), zero, zero, order + k, work);
         const int decided = silent | (positive & SameFloats(reLow, reHigh) & SameFloats(imLow, imHigh));
-        for (int i = 0; i < kLanes; ++i) {
-            if (decided >> i & 1) continue;
+        for (int left = ~decided & kAll; left != 0; left &= left - 1) {
+            const int i = __builtin_ctz(left);
             float re, im;
             SynthesiseBin(magnitude[k + i], phase[k + i], re, im);
             PlaceBin(re, im, work + 2 * order[k + i]);
