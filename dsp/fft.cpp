@@ -72,10 +72,10 @@ __attribute__((target("avx2,fma"))) inline void ButterflyPair(__m256d ur, __m256
 // second (1), two butterflies at a time. wre and wim hold each twiddle
 // twice, stage after stage.
 __attribute__((target("avx2,fma"))) void StagesAvx2(float* data, std::int32_t n, std::int32_t stages,
-                                                   std::int32_t first, const double* wre,
+                                                   std::int32_t firstStage, const double* wre,
                                                    const double* wim) {
     // Half-span 1: the groups are (a, b) pairs; two groups per step.
-    if (first == 0) {
+    if (firstStage == 0) {
         const __m256d ur = _mm256_set1_pd(wre[0]);
         const __m256d ui = _mm256_set1_pd(wim[0]);
         for (std::int32_t base = 0; base < n; base += 4) {
@@ -136,9 +136,9 @@ __attribute__((target("avx512f"))) inline void StoreEight(float* p, __m512d v) {
 // step gathers them from eight complex values (128-bit lanes: one complex
 // value each) and puts them back.
 __attribute__((target("avx512f"))) void StagesAvx512(float* data, std::int32_t n,
-                                                     std::int32_t stages, std::int32_t first,
+                                                     std::int32_t stages, std::int32_t firstStage,
                                                      const double* wre, const double* wim) {
-    if (first == 0) {  // half-span 1: lanes (a0 b0 a1 b1) (a2 b2 a3 b3)
+    if (firstStage == 0) {  // half-span 1: lanes (a0 b0 a1 b1) (a2 b2 a3 b3)
         const __m512d ur = _mm512_set1_pd(wre[0]), ui = _mm512_set1_pd(wim[0]);
         const __m512i interleaveLow = _mm512_set_epi64(11, 10, 3, 2, 9, 8, 1, 0);
         const __m512i interleaveHigh = _mm512_set_epi64(15, 14, 7, 6, 13, 12, 5, 4);
