@@ -161,15 +161,20 @@ SIMD void SynthesiseFirstStage(const float* magnitude, const double* phase,
     std::int32_t k = 0;
     for (; k + kLanes <= half; k += kLanes) {
         const V m = Load(V{}, magnitude + k), x = Load(V{}, phase + k);
+        // A magnitude of 0 with a finite phase gives zeros, as SynthesiseBin
+        // has it (bins without a source, above the highest one a lower pitch
+        // uses, are all so); a NaN goes to the library.
+        const int silent = Bits(And(Compare<_CMP_EQ_OQ>(m, Splat(V{}, 0.0)),
+                                    Compare<_CMP_LT_OQ>(Abs(x), Splat(V{}, __builtin_inf()))));
+        if (silent == kAll) {
+            StoreButterfliesInOrder(zero, zero, zero, zero, order + k, work);
+            continue;
+        }
         Enclosure<W> c, s;
         enclosures::EncloseSinCos(x, c, s);
         const Floats reLow = ToFloats(Mul(m, c.lo)), reHigh = ToFloats(Mul(m, c.hi));
         const Floats imLow = ToFloats(Mul(m, s.lo)), imHigh = ToFloats(Mul(m, s.hi));
-        // A magnitude of 0 with a finite phase gives zeros, as SynthesiseBin
-        // has it; a NaN goes to the library.
         const int positive = Positive(LoadFloats(Floats{}, magnitude + k));
-        const int silent = Bits(And(Compare<_CMP_EQ_OQ>(m, Splat(V{}, 0.0)),
-                                    Compare<_CMP_LT_OQ>(Abs(x), Splat(V{}, __builtin_inf()))));
         const int keep = kAll & ~silent;
         StoreButterfliesInOrder(KeepWhere(keep, reLow), KeepWhere(keep, imLow), zero, zero, order + k, work);
         const int decided = silent | (positive & SameFloats(reLow, reHigh) & SameFloats(imLow, imHigh));
