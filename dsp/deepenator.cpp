@@ -224,11 +224,7 @@ private:
             }
         }
 
-        const std::int32_t n = count * channels_;
-        for (std::int32_t i = 0; i < n; ++i) {
-            const std::int16_t w = Store(wet[i] * P_ * wetMix_ * 0.01);
-            samples[i] = Store(w + samples[i] * dryMix_ * 0.01);
-        }
+        MixStoredWet(wet, P_, wetMix_, dryMix_, samples, count * channels_);
     }
 
     DeepenatorSettings settings_;  // as last taken

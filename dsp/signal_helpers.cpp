@@ -1,10 +1,14 @@
 #include "dsp/signal_helpers.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "dsp/cpu_features.h"
 #include "dsp/log10.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
 #define TOVANA_NOISE_AVX2 1
@@ -61,7 +65,56 @@ AVX2_KERNEL std::size_t GaussianNoisesAvx2(const std::uint32_t* states, std::siz
 }
 #endif
 
+inline std::int16_t StoredMix(float wet, double p, double wetMix, double dryMix, std::int16_t sample) {
+    return Store(Store(wet * p * wetMix * 0.01) + sample * dryMix * 0.01);
+}
+
+#if defined(__SSE2__)
+// Two values truncated toward zero, each known to lie within +-2^31 (so
+// that the 32-bit truncation has the 64-bit one's low 16 bits), as the
+// 16-bit samples Store makes of them, sign-extended to 32 bits.
+inline __m128i StoredPair(__m128d value) {
+    return _mm_srai_epi32(_mm_slli_epi32(_mm_cvttpd_epi32(value), 16), 16);
+}
+
+// Lanes of both values within +-2^31 (not NaNs).
+inline bool WithinInt32(__m128d a, __m128d b) {
+    const __m128d magnitude = _mm_set1_pd(-0.0), limit = _mm_set1_pd(2147483648.0);
+    const __m128d inside = _mm_and_pd(_mm_cmplt_pd(_mm_andnot_pd(magnitude, a), limit),
+                                      _mm_cmplt_pd(_mm_andnot_pd(magnitude, b), limit));
+    return _mm_movemask_pd(inside) == 3;
+}
+#endif
+
 }  // namespace
+
+void MixStoredWet(const float* wet, double p, double wetMix, double dryMix, std::int16_t* samples,
+                  std::int32_t count) {
+    std::int32_t i = 0;
+#if defined(__SSE2__)
+    // Two samples at a time, where both stages' values lie within +-2^31.
+    const __m128d vp = _mm_set1_pd(p), vWet = _mm_set1_pd(wetMix), vDry = _mm_set1_pd(dryMix);
+    const __m128d hundredth = _mm_set1_pd(0.01);
+    for (; i + 2 <= count; i += 2) {
+        const __m128 wetPair = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(wet + i)));
+        const __m128d w = _mm_mul_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtps_pd(wetPair), vp), vWet), hundredth);
+        std::int32_t drySamples;
+        std::memcpy(&drySamples, samples + i, sizeof drySamples);
+        const __m128i dryPair = _mm_cvtsi32_si128(drySamples);
+        const __m128d dry = _mm_cvtepi32_pd(_mm_srai_epi32(_mm_unpacklo_epi16(dryPair, dryPair), 16));
+        // (Where w lies beyond, the sum is wrong, and not used.)
+        const __m128d sum = _mm_add_pd(_mm_cvtepi32_pd(StoredPair(w)), _mm_mul_pd(_mm_mul_pd(dry, vDry), hundredth));
+        if (!WithinInt32(w, sum)) {
+            samples[i] = StoredMix(wet[i], p, wetMix, dryMix, samples[i]);
+            samples[i + 1] = StoredMix(wet[i + 1], p, wetMix, dryMix, samples[i + 1]);
+            continue;
+        }
+        const std::int32_t stored = _mm_cvtsi128_si32(_mm_packs_epi32(StoredPair(sum), _mm_setzero_si128()));
+        std::memcpy(samples + i, &stored, sizeof stored);
+    }
+#endif
+    for (; i < count; ++i) samples[i] = StoredMix(wet[i], p, wetMix, dryMix, samples[i]);
+}
 
 double NormalisingFactor(std::uint16_t bitsPerSample) { return std::ldexp(1.0, bitsPerSample); }
 

@@ -20,6 +20,12 @@ inline std::int16_t Store(double value) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(whole & 0xFFFF));
 }
 
+// samples[i] = Store(Store(wet[i] p wetMix 0.01) + samples[i] dryMix 0.01)
+// for i < count: a mix in which the wet value is stored to 16 bits before
+// the dry part is added.
+void MixStoredWet(const float* wet, double p, double wetMix, double dryMix, std::int16_t* samples,
+                  std::int32_t count);
+
 // P = 2^bitsPerSample: s = x / P maps 16-bit full scale to about +-0.5.
 double NormalisingFactor(std::uint16_t bitsPerSample);
 

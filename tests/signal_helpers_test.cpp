@@ -1,5 +1,5 @@
-// Gaussian noise and the level follower, against values worked out here
-// from their definitions.
+// Gaussian noise, the two-stage mix and the level follower, against values
+// worked out here from their definitions.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -46,6 +46,28 @@ TEST(GaussianNoiseTest, ManyAtOnceAreTheValuesDrawnOneByOne) {
         EXPECT_EQ(batch.State(), single.State());
     }
     dsp::AllowAvx2(true);
+}
+
+// The two-stage mix, pairs at a time, gives what Store gives sample by
+// sample: across the 32-bit range's edges, where the low 16 bits wrap, and
+// for values that are not numbers.
+TEST(MixStoredWetTest, IsStoreOfStoreSampleBySample) {
+    const float wets[] = {0.0f, -0.0f, 0.3f, -0.49999f, 1.7f, 65535.5f, -32768.9f, 1.2e5f, 16384.0f,
+                          -16384.0f, 2.5e5f, -2.5e5f, 3e9f, -3e9f, 1e30f, INFINITY, -INFINITY, NAN, 1e-40f};
+    const std::int16_t drys[] = {0, 1, -1, 32767, -32768, 12345, -20000};
+    std::vector<float> wet;
+    std::vector<std::int16_t> mixed, expected;
+    for (int i = 0; i < 401; ++i) {  // odd: the last sample alone
+        wet.push_back(wets[i % std::size(wets)] * (i % 5 == 4 ? 1.0e4f : 1.0f));
+        mixed.push_back(drys[i % std::size(drys)]);
+    }
+    const double p = 65536.0, wetMix = 97, dryMix = 45;
+    for (std::size_t i = 0; i < wet.size(); ++i) {
+        const std::int16_t w = dsp::Store(wet[i] * p * wetMix * 0.01);
+        expected.push_back(dsp::Store(w + mixed[i] * dryMix * 0.01));
+    }
+    dsp::MixStoredWet(wet.data(), p, wetMix, dryMix, mixed.data(), static_cast<std::int32_t>(mixed.size()));
+    EXPECT_EQ(mixed, expected);
 }
 
 TEST(LevelFollowerTest, SilenceSitsAtTheFloor) {
