@@ -103,8 +103,12 @@ AVX2_KERNEL void MapBins(const std::int32_t* sources, float factor, const float*
     for (; j + 8 <= count; j += 8) {
         const __m256i src = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sources + j));
         const __m256 valid = _mm256_castsi256_ps(_mm256_cmpgt_epi32(src, _mm256_set1_epi32(-1)));
-        const __m256 m = _mm256_mask_i32gather_ps(zero, analysisMagnitude, src, valid, 4);
-        const __m256 f = _mm256_mask_i32gather_ps(zero, analysisFrequency, src, valid, 4);
+        // Bins without a source gather bin 0's values, which are not used:
+        // every index stays in range (QEMU's 32-bit emulation faults on a
+        // masked gather whose masked-off lanes hold -1).
+        const __m256i index = _mm256_max_epi32(src, _mm256_setzero_si256());
+        const __m256 m = _mm256_and_ps(valid, _mm256_i32gather_ps(analysisMagnitude, index, 4));
+        const __m256 f = _mm256_i32gather_ps(analysisFrequency, index, 4);
         const __m256 positive = _mm256_cmp_ps(m, zero, _CMP_GT_OQ);
         const __m256 frequency = _mm256_and_ps(positive, _mm256_mul_ps(vFactor, f));
         _mm256_storeu_ps(synthesisMagnitude + j, _mm256_and_ps(positive, m));
