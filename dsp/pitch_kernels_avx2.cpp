@@ -69,8 +69,8 @@ AVX2_KERNEL void MarkUsedBins(const bool* isSource, const double* re, const doub
     for (; k + 4 <= count; k += 4) {
         const __m128 m = _mm256_cvtpd_ps(_mm256_loadu_pd(magnitude + k));
         const int usedBits = FlagBits(isSource + k) & _mm_movemask_ps(_mm_cmpgt_ps(m, _mm_setzero_ps()));
-        for (int waking = usedBits & FlagBits(pending + k), i = 0; waking != 0; ++i, waking >>= 1) {
-            if (!(waking & 1)) continue;
+        for (int waking = usedBits & FlagBits(pending + k); waking != 0; waking &= waking - 1) {
+            const int i = __builtin_ctz(waking);
             lastPhase[k + i] = static_cast<float>(std::atan2(static_cast<double>(previousIm[k + i]),
                                                              static_cast<double>(previousRe[k + i])));
         }
@@ -115,8 +115,8 @@ AVX2_KERNEL void MapBins(const std::int32_t* sources, float factor, const float*
         _mm256_storeu_ps(synthesisFrequency + j, frequency);
         int inheriting = _mm256_movemask_ps(_mm256_and_ps(valid, _mm256_cmp_ps(frequency, zero, _CMP_EQ_OQ)));
         if (j == 0) inheriting &= ~1;
-        for (int i = 0; inheriting != 0; ++i, inheriting >>= 1) {
-            if (!(inheriting & 1)) continue;
+        for (; inheriting != 0; inheriting &= inheriting - 1) {  // lowest first
+            const int i = __builtin_ctz(inheriting);
             synthesisFrequency[j + i] = synthesisFrequency[j + i - 1];
             synthesisMagnitude[j + i] = synthesisMagnitude[j + i - 1];
         }

@@ -218,8 +218,8 @@ void PitchShifter::ProcessFrame(float factor, std::int32_t frame, std::int32_t o
     kernels.advancePhases(synthesisFrequency_, phaseSum_, phase_, bins, expected, binWidth,
                           oversampling);
     // Each bin's (m cos, m sin), from the C library's cos and sin where no
-    // enclosure of theirs decides the floats.
-    // The bins above `half` are 0.
+    // enclosure of theirs decides the floats, through the inverse
+    // transform's first stage (the bins above `half` are 0).
     kernels.synthesiseFirstStage(synthesisMagnitude_, phase_, tables.inverse.order(), work_, half);
     tables.inverse.RunAfterFirstStage(work_);
 
