@@ -79,7 +79,8 @@ public:
                 double d = phase - lastPhase[k];
                 lastPhase[k] = static_cast<float>(phase);
                 d -= k * expected;
-                long q = static_cast<long>(d / kPi);
+                // A d that is not finite stays so whatever the count.
+                long q = std::isfinite(d) ? static_cast<long>(d / kPi) : 0;
                 if (q >= 0) q += q & 1;
                 else q -= q & 1;
                 d -= kPi * q;
