@@ -131,6 +131,12 @@ inline void SplitBins(const float* work, double* re, double* im, double* magnitu
     }
 }
 
+// The last phase of a bin whose phase waited: the C library's atan2 of the
+// values it kept.
+inline float WaitedPhase(float previousRe, float previousIm) {
+    return static_cast<float>(std::atan2(static_cast<double>(previousIm), static_cast<double>(previousRe)));
+}
+
 // A bin is used where it is a source and its magnitude as a float is
 // positive. An unused bin keeps this frame's values (previous) for later;
 // a used one whose phase waited (pending) takes it now, before they are
@@ -139,10 +145,7 @@ inline void MarkUsedBin(std::int32_t k, bool isSource, const double* re, const d
                         const double* magnitude, bool* used, bool* pending, float* previousRe,
                         float* previousIm, float* lastPhase) {
     used[k] = isSource && static_cast<float>(magnitude[k]) > 0.0f;
-    if (used[k] && pending[k]) {
-        lastPhase[k] = static_cast<float>(std::atan2(static_cast<double>(previousIm[k]),
-                                                     static_cast<double>(previousRe[k])));
-    }
+    if (used[k] && pending[k]) lastPhase[k] = WaitedPhase(previousRe[k], previousIm[k]);
     pending[k] = !used[k];
     previousRe[k] = static_cast<float>(re[k]);  // floats from the work area: exact
     previousIm[k] = static_cast<float>(im[k]);

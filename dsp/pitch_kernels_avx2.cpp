@@ -71,8 +71,7 @@ AVX2_KERNEL void MarkUsedBins(const bool* isSource, const double* re, const doub
         const int usedBits = FlagBits(isSource + k) & _mm_movemask_ps(_mm_cmpgt_ps(m, _mm_setzero_ps()));
         for (int waking = usedBits & FlagBits(pending + k); waking != 0; waking &= waking - 1) {
             const int i = __builtin_ctz(waking);
-            lastPhase[k + i] = static_cast<float>(std::atan2(static_cast<double>(previousIm[k + i]),
-                                                             static_cast<double>(previousRe[k + i])));
+            lastPhase[k + i] = WaitedPhase(previousRe[k + i], previousIm[k + i]);
         }
         StoreFlags(used + k, usedBits);
         StoreFlags(pending + k, ~usedBits & 15);
